@@ -1,0 +1,235 @@
+#include "approot/approot.h"
+
+#include <commctrl.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "approot/arguments.h"
+#include "diag/assert.h"
+#include "diag/logit.h"
+#include "osys/osys_win32.h"
+#include "osys/osysfile.h"
+
+int gLocale = 9;
+STRING gWorkDir;
+STRING gExeDir;
+STRING gAppName("Application");
+DWORD gMainThreadId = 0;
+
+namespace {
+
+HINSTANCE instanceHandle = nullptr;
+HMODULE resourceModule = nullptr;
+HMODULE systemLibrary = nullptr; // "kernel32", loaded on first need for its optional functions
+
+template <class Function>
+Function SystemFunction(const char* name)
+{
+    if (!systemLibrary)
+        systemLibrary = LoadLibraryW(L"kernel32");
+    return OSYS::GetFunction<Function>(systemLibrary, name);
+}
+
+// The low-fragmentation heap keeps the many small text buffers from fragmenting the heap;
+// under a debugger it would hide heap faults, so it stays off there.
+void SetupHeap()
+{
+    using IsDebuggerPresentFn = BOOL(WINAPI*)();
+    using HeapSetInformationFn = BOOL(WINAPI*)(HANDLE, HEAP_INFORMATION_CLASS, PVOID, SIZE_T);
+    auto isDebuggerPresent = SystemFunction<IsDebuggerPresentFn>("IsDebuggerPresent");
+    auto heapSetInformation = SystemFunction<HeapSetInformationFn>("HeapSetInformation");
+    bool underDebugger = isDebuggerPresent && isDebuggerPresent();
+    bool lowFragmentation = false;
+    if (heapSetInformation && !underDebugger) {
+        ULONG mode = 2;
+        lowFragmentation =
+            heapSetInformation(GetProcessHeap(), HeapCompatibilityInformation, &mode, sizeof(mode)) != FALSE;
+    }
+    if (underDebugger)
+        LogPrintLevel(14, "Not using LowFragmentation Heap in debugger\n");
+    if (!lowFragmentation)
+        _set_sbh_threshold(1016);
+}
+
+bool EndsWithNoCase(const STRING& text, const char* ending)
+{
+    int n = static_cast<int>(strlen(ending));
+    return text.Length() >= n && _stricmp(text.c_str() + text.Length() - n, ending) == 0;
+}
+
+} // namespace
+
+bool IsGerman()
+{
+    return gLocale == 7;
+}
+
+bool IsMainThread()
+{
+    return GetCurrentThreadId() == gMainThreadId;
+}
+
+HINSTANCE TarvoInstance()
+{
+    return instanceHandle;
+}
+
+HMODULE TarvoResourceModule()
+{
+    return resourceModule;
+}
+
+int SplitCommandLine(char* commandLine, char* programPath, char** slots, int slotCount)
+{
+    int count = 0;
+    if (programPath) {
+        DWORD n = GetModuleFileNameA(nullptr, programPath, PROGRAM_PATH_MAX);
+        if (n >= PROGRAM_PATH_MAX)
+            n = PROGRAM_PATH_MAX - 1;
+        programPath[n] = 0;
+        slots[count++] = programPath;
+    }
+
+    // Only the blank separates; tabs are ordinary characters.
+    char* p = commandLine;
+    while (*p == ' ')
+        p++;
+    char* end = p + strlen(p);
+    while (end > p && end[-1] == ' ')
+        *--end = 0;
+
+    while (*p && count < slotCount - 2) {
+        char* start = p;
+        char* stop;
+        if (*p == '"') {
+            start = p + 1;
+            stop = strchr(start, '"');
+            if (!stop) {
+                // An unterminated quote: the rest of the line without its opening quote.
+                p = start;
+                break;
+            }
+        } else {
+            stop = strchr(p, ' ');
+            if (!stop)
+                break;
+        }
+        slots[count++] = start;
+        *stop++ = 0;
+        while (*stop == ' ')
+            *stop++ = 0;
+        p = stop;
+    }
+    if (*p && count < slotCount - 1)
+        slots[count++] = p;
+    slots[count] = nullptr;
+    return count;
+}
+
+STRING TrimBuildDirectory(const STRING& directory)
+{
+    FILENAME parent(directory.c_str(), "..");
+    if (!FILENAME(parent.c_str(), "main.cpp").IsFile() && !FILENAME(parent.c_str(), "approot.cpp").IsFile())
+        return directory;
+    STRING trimmed(directory);
+    if (EndsWithNoCase(trimmed, "\\Release"))
+        trimmed.DeleteRight(8);
+    else if (EndsWithNoCase(trimmed, "\\Release2"))
+        trimmed.DeleteRight(9);
+    else if (EndsWithNoCase(trimmed, "\\Release32") || EndsWithNoCase(trimmed, "\\Release64"))
+        trimmed.DeleteRight(10);
+    return trimmed;
+}
+
+namespace TARVOAPP {
+
+void Init(int argc, char** argv, int defaultLanguage)
+{
+    gMainThreadId = GetCurrentThreadId();
+
+    char directory[PROGRAM_PATH_MAX] = {};
+    DWORD n = GetCurrentDirectoryA(sizeof(directory), directory);
+    gWorkDir = (n > 0 && n < sizeof(directory)) ? directory : "";
+
+    FILENAME self("<self>");
+    gExeDir = TrimBuildDirectory(self.GetPath());
+    SetCurrentDirectoryA(gExeDir.c_str());
+
+    gAppName = self.GetName().Field(0, ".", 0x10000);
+
+    BuildArgumentList(argc, argv);
+
+    STRING language = GetArgValue("LANG", 0);
+    if (language.EqualsNoCase("GER"))
+        gLocale = 7;
+    else if (language.EqualsNoCase("ENGL"))
+        gLocale = 9;
+    else if (language.EqualsNoCase("FRENCH"))
+        gLocale = 12;
+    else if (language.EqualsNoCase("HUNGARIAN"))
+        gLocale = 14;
+    else
+        gLocale = defaultLanguage;
+
+    LogPrint("TARVOAPP gLocale= %d, locale= %lx/%lx/%lx, primarylang= %lx\n", gLocale, GetThreadLocale(),
+             GetUserDefaultLCID(), GetSystemDefaultLCID(), GetThreadLocale() & 0x3FF);
+}
+
+void Shutdown(int exitCode)
+{
+    LogPrint("\n");
+    LogPrint("Welcome back %s, you have safely returned to TARVOAPP with exit code %d\n", gAppName.c_str(), exitCode);
+    LogPrint("Taxi to your hangar and have a pleasant stay.\n");
+    LogPrint("Over and out.\n");
+    LogSwitch("/LOGITCLOSE");
+    StringPoolShutdown();
+}
+
+int Start(HINSTANCE instance, APPMAINFUNC appMain)
+{
+    const char* line = GetCommandLineA();
+    std::vector<char> commandLine(line, line + strlen(line) + 1);
+
+    instanceHandle = instance;
+    resourceModule = instance;
+
+    char programPath[PROGRAM_PATH_MAX] = {};
+    char* slots[SPLIT_SLOTS] = {};
+    int argc = SplitCommandLine(commandLine.data(), programPath, slots, SPLIT_SLOTS);
+
+    SetupHeap();
+
+    INITCOMMONCONTROLSEX controls = {8, 0x7FF};
+    InitCommonControlsEx(&controls);
+
+    // Without TZ the C runtime's time functions follow the system's time zone.
+    _putenv("TZ=");
+
+    LogPrint("TARVOAPP instance= %p gMainThreadId= %08lx\n", static_cast<void*>(instance), GetCurrentThreadId());
+    Init(argc, slots, GetUserDefaultLCID() & 0x3FF);
+
+    // AppMain sees the whole argument list, commandline.ini lines included.
+    STRINGARRAY& arguments = gArguments;
+    int count = arguments.ItemCount;
+    std::vector<char*> vector(count + 1, nullptr);
+    for (int i = 0; i < count; i++)
+        vector[i] = arguments.Get(i)->Buffer;
+
+    TARVO_CHECK(appMain != nullptr, "appMain", nullptr);
+    int result = appMain ? appMain(count, vector.data(), _environ) : 0;
+
+    vector.clear();
+    Shutdown(result);
+
+    if (systemLibrary) {
+        FreeLibrary(systemLibrary);
+        systemLibrary = nullptr;
+    }
+    return result;
+}
+
+} // namespace TARVOAPP

@@ -1,0 +1,44 @@
+// The application root (TARVOAPP): the frame around the program's AppMain - command-line
+// splitting, directories, program name, language number, start-up and shutdown.
+#pragma once
+
+#include <windows.h>
+
+#include "text/strings.h"
+
+// The program's main function; its result is the process exit code.
+using APPMAINFUNC = int (*)(int argc, char** argv, char** envp);
+int AppMain(int argc, char** argv, char** envp);
+
+// Process-wide values, set once during start-up and only read afterwards.
+extern int gLocale;     // a primary language id; 7 selects the German texts
+extern STRING gWorkDir; // current directory at process start
+extern STRING gExeDir;  // the program's directory, made the current directory
+extern STRING gAppName; // the program's file name up to its first dot
+extern DWORD gMainThreadId;
+
+bool IsGerman();
+bool IsMainThread();
+HINSTANCE TarvoInstance();
+HMODULE TarvoResourceModule();
+
+constexpr int SPLIT_SLOTS = 256; // argument slots of the start-up vector, the final null included
+constexpr int PROGRAM_PATH_MAX = 260;
+
+// Splits a writable command line in place at blanks, honouring double quotes. When
+// programPath (PROGRAM_PATH_MAX bytes) is given, the program's own path becomes argument 0.
+// Stores at most slotCount - 1 arguments and a null; returns the number stored.
+int SplitCommandLine(char* commandLine, char* programPath, char** slots, int slotCount);
+
+// Drops a trailing \Release, \Release2, \Release32 or \Release64 when the parent folder
+// holds the program's sources (the program runs from a build folder of its source tree).
+STRING TrimBuildDirectory(const STRING& directory);
+
+namespace TARVOAPP {
+
+// The start routine: prepares the process, runs appMain, shuts down; returns the exit code.
+int Start(HINSTANCE instance, APPMAINFUNC appMain);
+void Init(int argc, char** argv, int defaultLanguage);
+void Shutdown(int exitCode);
+
+} // namespace TARVOAPP

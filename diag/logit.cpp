@@ -1,0 +1,352 @@
+#include "diag/logit.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <initializer_list>
+#include <mutex>
+
+#include "approot/ostype.h"
+#include "osys/osys_win32.h"
+#include "osys/osysfile.h"
+
+namespace {
+
+// Log state; the target is only opened and closed by the switch handler, which runs on
+// the main thread during start-up and shutdown.
+struct LogState {
+    HANDLE target = nullptr;
+    bool ownsTarget = false; // a file we opened (not a standard handle)
+    bool active = false;
+    bool debuggerOutput = false;
+    bool writeThrough = false;
+    bool keep = false;
+    bool noAssert = false;
+    bool enabled = false;
+    bool consoleAllocated = false;
+    unsigned levelMask = 0;
+    double baseTime = 0;
+    bool atLineStart = true;
+    char fileName[256] = {};
+    char logitbuf[8192] = {};
+};
+
+LogState state;
+// Lives as long as the process, so a line being written never loses its lock to a close.
+std::mutex lineLock;
+
+double NowSeconds()
+{
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void WriteLine(const char* format, va_list args)
+{
+    double now = NowSeconds();
+    std::lock_guard<std::mutex> guard(lineLock);
+    if (state.baseTime == 0)
+        state.baseTime = now;
+    double elapsed = now - state.baseTime;
+
+    // Prefix and text together are cut to 8191 bytes; the CR of a final CR LF must fit too.
+    const int capacity = sizeof(state.logitbuf);
+    int used = 0;
+    if (state.atLineStart) {
+        used = snprintf(state.logitbuf, capacity, "[%07.3lf:%04lx] ", elapsed, GetCurrentThreadId() & 0xFFFFFUL);
+        if (used < 0 || used >= capacity)
+            used = 0;
+    }
+    int room = capacity - used; // text bytes plus their terminator
+    int textLength;
+    if (strchr(format, '%')) {
+        textLength = vsnprintf(state.logitbuf + used, room, format, args);
+        if (textLength < 0)
+            textLength = 0;
+    } else {
+        textLength = static_cast<int>(strlen(format));
+        memcpy(state.logitbuf + used, format, textLength < room - 1 ? textLength : room - 1);
+    }
+    int howmany = used + (textLength < room - 1 ? textLength : room - 1);
+    // A line that fills the buffer has no room for the CR: it counts as cut and loses its line feed.
+    if (howmany == capacity - 1 && state.logitbuf[howmany - 1] == '\n')
+        howmany--;
+    if (howmany > 0 && state.logitbuf[howmany - 1] == '\n') {
+        state.logitbuf[howmany - 1] = '\r';
+        state.logitbuf[howmany++] = '\n';
+        state.atLineStart = true;
+    } else {
+        state.atLineStart = false;
+    }
+    // howmany < sizeof(logitbuf) holds by the cut above; no check here, as a report would
+    // log and so re-enter this writer under its own lock.
+    state.logitbuf[howmany] = 0;
+
+    if (state.target) {
+        DWORD written = 0;
+        WriteFile(state.target, state.logitbuf, howmany, &written, nullptr);
+    }
+    if (state.debuggerOutput)
+        OutputDebugStringA(state.logitbuf);
+}
+
+bool StartsWithNoCase(const char* text, const char* prefix)
+{
+    return _strnicmp(text, prefix, strlen(prefix)) == 0;
+}
+
+void CloseTarget()
+{
+    if (state.target && state.ownsTarget)
+        CloseHandle(state.target);
+    state.target = nullptr;
+    state.ownsTarget = false;
+    if (state.consoleAllocated) {
+        FreeConsole();
+        state.consoleAllocated = false;
+    }
+    state.active = false;
+}
+
+STRING DocumentsFolder()
+{
+    return OSYS::GetSystemPath(18);
+}
+
+// The file a plain /LOGIT writes: beside the program before Vista, in the documents
+// folder from Vista on, named after the program.
+STRING DefaultTarget()
+{
+    if (FILENAME("..\\vux.cpp").IsFile())
+        return STRING("..\\logit.log");
+    if (OSYS::GetOSType() < 5 || FILENAME("main.cpp").IsFile() || FILENAME("vux.pdb").IsFile())
+        return STRING("logit.log");
+    STRING program = FILENAME("<self>").GetName();
+    program.Trim('R', "/.");
+    program.Replace(".exe", "_");
+    program.Replace(".app", "_");
+    program.ToUpper();
+    STRING name = STRING("Tarvo_") + program + "logit.log";
+    return STRING(FILENAME(DocumentsFolder().c_str(), name.c_str()).c_str());
+}
+
+void WriteHeader()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    LogPrint("Logging starts at %04d-%02d-%02d %02d:%02d:%02d\n", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
+
+    FILENAME self("<self>");
+    SYSTEMTIME modified = {};
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(self.c_str(), GetFileExInfoStandard, &data)) {
+        FILETIME local;
+        FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+        FileTimeToSystemTime(&local, &modified);
+    }
+    char when[32];
+    snprintf(when, sizeof(when), "%04d-%02d-%02d  %02d:%02d:%02d", modified.wYear, modified.wMonth, modified.wDay,
+             modified.wHour, modified.wMinute, modified.wSecond);
+    LogPrint("Running as %s (%lu bytes, %s)\n", self.c_str(), static_cast<unsigned long>(self.Size()), when);
+}
+
+void OpenTarget(const char* argument)
+{
+    const char* colon = strchr(argument, ':');
+    STRING name;
+    if (!colon || !colon[1]) {
+        name = DefaultTarget();
+    } else {
+        name = colon + 1;
+        // UNIQUE is recognised before the folder is applied, so the unique file lands there too.
+        if (name.EqualsNoCase("UNIQUE")) {
+            LARGE_INTEGER counter, frequency;
+            QueryPerformanceCounter(&counter);
+            QueryPerformanceFrequency(&frequency);
+            int milliseconds = static_cast<int>((counter.QuadPart * 1000 / frequency.QuadPart) % 1000);
+            name.Format("LOGIT_%lu_%d_%lX.log", static_cast<unsigned long>(time(nullptr)), milliseconds,
+                        GetCurrentProcessId());
+        }
+        if (OSYS::GetOSType() >= 5 && !name.EqualsNoCase("CONSOLE") && !name.EqualsNoCase("STDERR"))
+            name = STRING(FILENAME(DocumentsFolder().c_str(), name.c_str()).c_str());
+    }
+    if (state.target)
+        CloseTarget();
+    // The name item holds 255 characters; a longer path is refused rather than cut.
+    if (name.Length() >= static_cast<int>(sizeof(state.fileName)))
+        return;
+    snprintf(state.fileName, sizeof(state.fileName), "%s", name.c_str());
+    state.writeThrough = StartsWithNoCase(argument, "/LOGITHARD");
+    state.keep = StartsWithNoCase(argument, "/LOGITKEEP");
+
+    if (name.EqualsNoCase("STDERR")) {
+        state.target = GetStdHandle(STD_ERROR_HANDLE);
+        if (state.target == INVALID_HANDLE_VALUE)
+            state.target = nullptr;
+    } else if (name.EqualsNoCase("CONSOLE")) {
+        if (AllocConsole())
+            state.consoleAllocated = true;
+        state.target = GetStdHandle(STD_OUTPUT_HANDLE);
+        if (state.target == INVALID_HANDLE_VALUE)
+            state.target = nullptr;
+    } else {
+        DWORD flags = FILE_ATTRIBUTE_NORMAL | (state.writeThrough ? FILE_FLAG_WRITE_THROUGH : 0);
+        HANDLE file = CreateFileA(state.fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  state.keep ? OPEN_ALWAYS : CREATE_ALWAYS, flags, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return;
+        state.target = file;
+        state.ownsTarget = true;
+        if (state.keep) {
+            SetFilePointer(file, 0, nullptr, FILE_END);
+            DWORD written = 0;
+            WriteFile(file, "\r\n", 2, &written, nullptr);
+        }
+    }
+    if (state.target) {
+        state.active = true;
+        state.atLineStart = true;
+        WriteHeader();
+    }
+}
+
+} // namespace
+
+int LogPrint(const char* format, ...)
+{
+    if (!state.active && !state.debuggerOutput)
+        return 0;
+    va_list args;
+    va_start(args, format);
+    WriteLine(format, args);
+    va_end(args);
+    return 1;
+}
+
+int LogPrintLevel(int level, const char* format, ...)
+{
+    if (!state.active && !state.debuggerOutput)
+        return 0;
+    unsigned mask = state.levelMask, bits = static_cast<unsigned>(level);
+    if ((mask & 0xF) < (bits & 0xF))
+        return 0;
+    if ((bits & ~0xFu) != 0 && (mask & bits & ~0xFu) == 0)
+        return 0;
+    if (!format)
+        return 1;
+    va_list args;
+    va_start(args, format);
+    WriteLine(format, args);
+    va_end(args);
+    return 1;
+}
+
+int LogSwitch(const char* argument)
+{
+    if (!argument || (argument[0] != '/' && argument[0] != '-'))
+        return 0;
+    // A leading '-' counts as '/'.
+    STRING arg(argument);
+    arg[0] = '/';
+    const char* a = arg.c_str();
+    int handled = 1;
+    if (_stricmp(a, "/LOGIT") == 0 || StartsWithNoCase(a, "/LOGIT:") || _stricmp(a, "/LOGITKEEP") == 0 ||
+        StartsWithNoCase(a, "/LOGITKEEP:") || _stricmp(a, "/LOGITHARD") == 0 || StartsWithNoCase(a, "/LOGITHARD:")) {
+        OpenTarget(a);
+    } else if (_stricmp(a, "/LOGDEBUG") == 0 || _stricmp(a, "/LOGDBG") == 0) {
+        state.debuggerOutput = true;
+    } else if (StartsWithNoCase(a, "/LOG:")) {
+        state.levelMask |= static_cast<unsigned>(atoi(a + 5));
+        if (!state.active)
+            OpenTarget("/LOGIT");
+        state.enabled = state.active || state.debuggerOutput;
+        LogPrint("LogitLevel %08x\n", state.levelMask);
+    } else if (StartsWithNoCase(a, "/D:")) {
+        state.levelMask |= static_cast<unsigned>(atoi(a + 3));
+        LogPrint("LogitLevel %08x\n", state.levelMask);
+    } else if (_stricmp(a, "/LOGITCLOSE") == 0) {
+        CloseTarget();
+    } else if (_stricmp(a, "/NOASSERT") == 0) {
+        state.noAssert = !state.noAssert;
+    } else {
+        handled = 0;
+    }
+    state.enabled = state.active || state.debuggerOutput;
+    return handled;
+}
+
+namespace {
+
+struct Beep {
+    DWORD frequency, duration, pauseAfter;
+};
+
+void PlayBeeps(std::initializer_list<Beep> beeps)
+{
+    for (const Beep& beep : beeps) {
+        ::Beep(beep.frequency, beep.duration);
+        Sleep(beep.pauseAfter);
+    }
+}
+
+} // namespace
+
+int LogHotkey(unsigned message, uintptr_t wparam, intptr_t lparam)
+{
+    WPARAM key;
+    if (message == WM_KEYDOWN) {
+        key = wparam;
+    } else if (message == WM_NOTIFY && lparam &&
+               reinterpret_cast<const NMHDR*>(lparam)->code == static_cast<UINT>(LVN_KEYDOWN)) {
+        key = reinterpret_cast<const NMLVKEYDOWN*>(lparam)->wVKey;
+    } else {
+        return 0;
+    }
+    bool held =
+        (GetKeyState(VK_CONTROL) & 0x8000) && (GetKeyState(VK_SHIFT) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000);
+    if (!held)
+        return 0;
+    switch (key) {
+    case VK_F5:
+        LogSwitch("/LOGIT");
+        PlayBeeps({{440, 200, 10}, {660, 100, 10}, {880, 100, 10}});
+        return 1;
+    case VK_F6:
+        LogSwitch("/LOGITHARD");
+        PlayBeeps({{440, 200, 10}, {660, 100, 10}, {880, 100, 100}, {880, 100, 10}});
+        return 1;
+    case VK_F7:
+        LogSwitch("/LOGIT:CONSOLE");
+        PlayBeeps({{440, 200, 10}, {660, 100, 10}, {880, 100, 100}, {880, 100, 100}, {880, 100, 10}});
+        return 1;
+    case VK_F8:
+        LogSwitch("/LOGITCLOSE");
+        PlayBeeps({{880, 100, 10}, {660, 100, 10}, {440, 100, 10}});
+        return 1;
+    case VK_F9:
+        PlayBeeps({{880, 100, 10}, {660, 100, 10}, {440, 100, 10}, {440, 100, 10}, {440, 100, 10}});
+        // A support engineer asks for a crash on purpose, to test the dump path.
+        RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+bool LogIsEnabled()
+{
+    return state.enabled;
+}
+
+bool LogNoAssert()
+{
+    return state.noAssert;
+}

@@ -1,0 +1,21 @@
+// The process-wide diagnostic log: switches, line output and the verbosity mask.
+#pragma once
+
+#include <cstdint>
+
+#include "text/strings.h"
+
+// Writes formatted text to the log when it is on; returns 1 when written, 0 while off.
+int LogPrint(const char* format, ...) TARVO_PRINTF(1, 2);
+// As LogPrint, but only when the level passes the mask set by /LOG: or /D:.
+// A null format only asks whether such a line would be written.
+int LogPrintLevel(int level, const char* format, ...) TARVO_PRINTF(2, 3);
+// Acts on one diagnostic switch (/LOGIT, /LOG:n, /LOGITCLOSE, ...); 0 for any other text.
+int LogSwitch(const char* argument);
+bool LogIsEnabled();
+// Ctrl+Shift+F5..F9 in any window: F5 /LOGIT, F6 /LOGITHARD, F7 /LOGIT:CONSOLE, F8
+// /LOGITCLOSE, F9 ends the program through the crash path. Called with every window
+// message before its normal processing; returns 1 when it acted on the message.
+int LogHotkey(unsigned message, uintptr_t wparam, intptr_t lparam);
+// True while /NOASSERT is in force (assertion reports show no box).
+bool LogNoAssert();

@@ -1,0 +1,386 @@
+#include "osys/osys_win32.h"
+
+#include <process.h>
+#include <shellapi.h>
+
+#include <cstring>
+#include <memory>
+
+#include "diag/assert.h"
+#include "approot/ostype.h"
+#include "diag/logit.h"
+#include "ui/window.h"
+
+namespace {
+
+// Owner of a kernel handle that is invalid when null (process and thread handles).
+class KernelHandle {
+public:
+    explicit KernelHandle(HANDLE handle = nullptr) : handle(handle) {}
+    KernelHandle(const KernelHandle&) = delete;
+    KernelHandle& operator=(const KernelHandle&) = delete;
+    ~KernelHandle() { reset(); }
+    HANDLE get() const { return handle; }
+    HANDLE release()
+    {
+        HANDLE h = handle;
+        handle = nullptr;
+        return h;
+    }
+    void reset()
+    {
+        if (handle) {
+            DWORD error = GetLastError();
+            CloseHandle(handle);
+            SetLastError(error);
+        }
+        handle = nullptr;
+    }
+
+private:
+    HANDLE handle;
+};
+
+// The shell library is loaded when a shell function is first needed: it is large, and the
+// controller's own roads never use it, so the process starts without it.
+HMODULE ShellLibrary()
+{
+    static HMODULE shell = LoadLibraryA("shell32.dll");
+    return shell;
+}
+
+HINSTANCE ShellOpen(HWND owner, const char* target, const char* parameters, const char* workdir)
+{
+    using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+    auto shellExecute = OSYS::GetFunction<ShellExecuteFn>(ShellLibrary(), "ShellExecuteA");
+    return shellExecute ? shellExecute(owner, "open", target, parameters, workdir, SW_SHOW) : nullptr;
+}
+
+} // namespace
+
+namespace OSYS {
+
+STRING GetErrorText(int code)
+{
+    DWORD error = code == LAST_ERROR ? GetLastError() : static_cast<DWORD>(code);
+    char text[256] = {};
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                             sizeof(text), nullptr);
+    if (n == 0)
+        return STRING("<no error>");
+    STRING result(text);
+    result.Trim('R', "\r\n");
+    return result;
+}
+
+STRING GetSystemPath(int folder)
+{
+    struct Folder {
+        int number;
+        HKEY root;
+        const char* value;
+    };
+    static const Folder folders[] = {
+        {0, HKEY_CURRENT_USER, "Programs"},
+        {1, HKEY_CURRENT_USER, "Startup"},
+        {2, HKEY_LOCAL_MACHINE, "ProgramFilesDir"},
+        {5, HKEY_CURRENT_USER, "AppData"},
+        {6, HKEY_CURRENT_USER, "Personal"},
+        {7, HKEY_CURRENT_USER, "My Pictures"},
+        {8, HKEY_CURRENT_USER, "Desktop"},
+        {9, HKEY_CURRENT_USER, "SendTo"},
+        {10, HKEY_LOCAL_MACHINE, "Common Programs"},
+        {11, HKEY_LOCAL_MACHINE, "Common Startup"},
+        {12, HKEY_LOCAL_MACHINE, "Common Documents"},
+        {13, HKEY_LOCAL_MACHINE, "Common AppData"},
+        {14, HKEY_CURRENT_USER, "Personal"},
+        {18, HKEY_CURRENT_USER, "Personal"},
+        {19, HKEY_CURRENT_USER, "Personal"},
+    };
+    const Folder* entry = nullptr;
+    for (const Folder& candidate : folders)
+        if (candidate.number == folder)
+            entry = &candidate;
+    if (!TARVO_CHECK(entry != nullptr, "FALSE", nullptr))
+        return STRING("");
+    const char* value = entry->value;
+    // Windows 95/98 keep the all users' documents in the application data folder.
+    if (folder == 12 && GetOSType() == 0)
+        value = "Common AppData";
+    const char* key = folder == 2 ? "Software\\Microsoft\\Windows\\CurrentVersion"
+                                  : "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+    char raw[MAX_PATH + 1] = {}; // one byte more than offered: a value stored without its zero stays terminated
+    DWORD size = MAX_PATH;
+    DWORD type = 0;
+    char expanded[MAX_PATH + 1] = {};
+    HKEY shellFolders = nullptr;
+    bool ok = RegOpenKeyExA(entry->root, key, 0, KEY_READ, &shellFolders) == ERROR_SUCCESS;
+    if (ok) {
+        ok = RegQueryValueExA(shellFolders, value, nullptr, &type, reinterpret_cast<BYTE*>(raw), &size) ==
+                 ERROR_SUCCESS &&
+             (type == REG_SZ || type == REG_EXPAND_SZ);
+        RegCloseKey(shellFolders);
+    }
+    if (ok) {
+        DWORD n = ExpandEnvironmentStringsA(raw, expanded, MAX_PATH - 1);
+        ok = n > 0 && n < MAX_PATH - 1;
+    }
+    if (!ok) {
+        char info[40];
+        snprintf(info, sizeof(info), "GetSystemPath %d", folder);
+        AssertCheck(0, "ok", __FILE__, __LINE__, info, 1);
+        return STRING("");
+    }
+    STRING path(expanded);
+    if (path.Length() > 0 && path[path.Length() - 1] != '\\')
+        path.Append('\\');
+    return path;
+}
+
+STRING UserName()
+{
+    char name[257] = {};
+    DWORD size = sizeof(name);
+    return ::GetUserNameA(name, &size) ? STRING(name) : STRING("");
+}
+
+STRING ComputerName()
+{
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof(name);
+    return ::GetComputerNameA(name, &size) ? STRING(name) : STRING("");
+}
+
+STRING StartCommandLine(const char* program, const char* parameters)
+{
+    STRING line;
+    if (parameters && *parameters)
+        line.Format(program[0] == '"' ? "%s %s" : "\"%s\" %s", program, parameters);
+    else
+        line = program;
+    if (line.Length() > START_COMMANDLINE_MAX)
+        return STRING("");
+    return line;
+}
+
+int StartProgram(const char* program, const char* parameters, const char* workdir, const char* title, int flags,
+                 PROCESS_INFORMATION* processInfo, int* exitCode)
+{
+    bool sync = flags & START_SYNC;
+    bool pump = sync && (flags & START_PUMP);
+    DWORD slice = pump ? 10 : INFINITE;
+    if (exitCode)
+        *exitCode = -8;
+
+    WORD show = SW_SHOWNORMAL;
+    if (flags & START_HIDDEN)
+        show = SW_HIDE;
+    else if (flags & START_MINIMIZED)
+        show = SW_SHOWMINIMIZED;
+    else if (flags & START_MAXIMIZED)
+        show = SW_SHOWMAXIMIZED;
+    if (program && program[0] == '*') {
+        show = SW_SHOWMINIMIZED;
+        program++;
+    } else if (program && program[0] == '#') {
+        show = SW_HIDE;
+        program++;
+    }
+    LogPrint("OSYS::StartProgram %s %s (sync= %d)\n", program ? program : "<NULL>", parameters ? parameters : "", sync);
+
+    STRING commandLine = program ? StartCommandLine(program, parameters) : STRING("");
+    // Texts beyond the fixed capacities are refused rather than cut.
+    if (!commandLine.IsFilled() || (workdir && strlen(workdir) > START_WORKDIR_MAX) ||
+        (title && strlen(title) > START_TITLE_MAX)) {
+        LogPrint("OSYS::StartProgram refused: empty or over-long command line, working directory or title\n");
+        LogPrint("StartProgram done ok= %d\n", 0);
+        return 0;
+    }
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.lpTitle = const_cast<char*>(title);
+    if (show != SW_SHOWNORMAL) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = show;
+    }
+    PROCESS_INFORMATION info = {};
+    BOOL started = CreateProcessA(nullptr, commandLine.Buffer, nullptr, nullptr, FALSE, 0, nullptr,
+                                  (workdir && *workdir) ? workdir : nullptr, &startup, &info);
+    LogPrint("OSYS::StartProgram rc= %d\n", started);
+    if (!started) {
+        LogPrint("OSYS::StartProgram getlasterrorstring returned %s\n", GetErrorText().c_str());
+        LogPrint("StartProgram done ok= %d\n", 0);
+        return 0;
+    }
+    KernelHandle process(info.hProcess), thread(info.hThread);
+
+    if (sync) {
+        while (WaitForSingleObject(process.get(), slice) == WAIT_TIMEOUT)
+            if (pump)
+                WINDOW::WinProcessMessages(42);
+        if (exitCode) {
+            DWORD code = 0;
+            if (GetExitCodeProcess(process.get(), &code))
+                *exitCode = static_cast<int>(code);
+            else
+                LogPrint("OSYS::StartProgram GetExitCodeProcess returned %d/%s\n", 0, GetErrorText().c_str());
+        }
+    }
+    if (processInfo) {
+        *processInfo = info;
+        process.release();
+        thread.release();
+    }
+    LogPrint("StartProgram done ok= %d\n", 1);
+    return 1;
+}
+
+} // namespace OSYS
+
+int StartProgramExitCode(const char* program, const char* parameters, const char* workdir, const char* title)
+{
+    int exitCode = -8;
+    if (!OSYS::StartProgram(program, parameters, workdir, title, OSYS::START_SYNC, nullptr, &exitCode))
+        exitCode = 1;
+    LogPrint("StartProgramExitCode returns %d\n", exitCode);
+    return exitCode;
+}
+
+namespace OSYS {
+
+bool ShellExecuteRun(HWND owner, const char* program, const char* parameters, const char* workdir)
+{
+    LogPrint("OSYS::ShellExecuteRun owner= %p, program= %s, parm= %s, workdir= %s\n", static_cast<void*>(owner),
+             program ? program : "<NULL>", parameters ? parameters : "<NULL>", workdir ? workdir : "<NULL>");
+    INT_PTR rc = reinterpret_cast<INT_PTR>(ShellOpen(owner, program, parameters, workdir));
+    LogPrint("OSYS::ShellExecuteRun rc= %d (ok= %d)\n", static_cast<int>(rc), rc > 32);
+    return rc > 32;
+}
+
+bool ShellExecuteRunSync(HWND owner, const char* program, const char* parameters, const char* workdir, DWORD timeout,
+                         int* exitCode)
+{
+    LogPrint("OSYS::ShellExecuteRunSync owner= %ps, program= %s, parm= %s, workdir= %s\n", static_cast<void*>(owner),
+             program ? program : "<NULL>", parameters ? parameters : "<NULL>", workdir ? workdir : "<NULL>");
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.hwnd = owner;
+    info.lpVerb = "open";
+    info.lpFile = program;
+    info.lpParameters = parameters;
+    info.lpDirectory = workdir;
+    info.nShow = SW_SHOW;
+    using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
+    auto shellExecuteEx = GetFunction<ShellExecuteExFn>(ShellLibrary(), "ShellExecuteExA");
+    if (!shellExecuteEx || !shellExecuteEx(&info) || !info.hProcess)
+        return false;
+    KernelHandle process(info.hProcess);
+    if (WaitForSingleObject(process.get(), timeout) != WAIT_OBJECT_0)
+        return false;
+    DWORD code = 0;
+    if (exitCode && GetExitCodeProcess(process.get(), &code) && code != 0)
+        *exitCode = static_cast<int>(code);
+    return true;
+}
+
+bool OpenDocument(const char* target, HWND owner)
+{
+    char directory[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof(directory), directory);
+    return reinterpret_cast<INT_PTR>(ShellOpen(owner, target, nullptr, directory)) > 32;
+}
+
+HANDLE CreateThread(THREADFUNC function, void* argument)
+{
+    unsigned id = 0;
+    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 32768, function, argument, 0, &id));
+    LogPrint("OSYS::CreateThread returned hthread= %p, tid= %04x\n", static_cast<void*>(thread), id);
+    return thread;
+}
+
+HANDLE CreateThreadWithParm(THREADFUNC function, int value, void* parameter)
+{
+    auto record = std::make_unique<THREADPARM>();
+    record->value = value;
+    record->parameter = parameter;
+    unsigned id = 0;
+    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 32768, function, record.get(), 0, &id));
+    // From here on the thread owns the record.
+    if (thread)
+        record.release();
+    LogPrint("OSYS::CreateThreadWithParm returned %p, tid= %04x\n", static_cast<void*>(thread), id);
+    return thread;
+}
+
+bool WaitThread(HANDLE thread, DWORD timeout)
+{
+    if (timeout != 0)
+        LogPrint("OSYS::WaitThread hthread=%p, timeout=%d\n", static_cast<void*>(thread), static_cast<int>(timeout));
+    if (!TARVO_CHECK(thread != nullptr, "hthread!=NULL", nullptr))
+        return false;
+    if (WaitForSingleObject(thread, timeout) == WAIT_OBJECT_0) {
+        CloseHandle(thread);
+        return true;
+    }
+    if (timeout != 0)
+        LogPrint("OSYS::WaitThread hthread=%p timeout=%d failed %s\n", static_cast<void*>(thread),
+                 static_cast<int>(timeout), GetErrorText().c_str());
+    return false;
+}
+
+void CloseThread(HANDLE thread)
+{
+    if (thread)
+        CloseHandle(thread);
+}
+
+void KillThread(HANDLE thread)
+{
+    if (!thread)
+        return;
+    TerminateThread(thread, 127);
+    CloseHandle(thread);
+}
+
+} // namespace OSYS
+
+RAISEPROCESSPRIORITY::RAISEPROCESSPRIORITY(int priorityClass, int previous)
+    : process(GetCurrentProcess()),
+      previousClass(previous == -1 ? static_cast<int>(GetPriorityClass(GetCurrentProcess())) : previous), raiseOk(false)
+{
+    LogPrintLevel(1, "RAISEPROCESSPRIORITY::RAISEPROCESSPRIORITY prio= %d\n", priorityClass);
+    raiseOk = SetPriorityClass(process, static_cast<DWORD>(priorityClass)) != FALSE;
+    LogPrint("RAISEPROCESSPRIORITY::RAISEPROCESSPRIORITY done, ok= %d, origclass= %d\n", raiseOk, previousClass);
+}
+
+RAISEPROCESSPRIORITY::~RAISEPROCESSPRIORITY()
+{
+    LogPrintLevel(1, "RAISEPROCESSPRIORITY::~RAISEPROCESSPRIORITY (RaiseOk=%d)\n", raiseOk);
+    int rc = raiseOk ? SetPriorityClass(process, static_cast<DWORD>(previousClass)) : 0;
+    LogPrintLevel(1, "RAISEPROCESSPRIORITY::~RAISEPROCESSPRIORITY done (rc= %d)\n", rc);
+}
+
+RAISETHREADPRIORITY::RAISETHREADPRIORITY(int priority, int previous)
+    : thread(GetCurrentThread()), previousPriority(previous == -1 ? GetThreadPriority(GetCurrentThread()) : previous),
+      raiseOk(false)
+{
+    LogPrintLevel(1, "RAISETHREADPRIORITY::RAISETHREADPRIORITY prio= %d\n", priority);
+    raiseOk = SetThreadPriority(thread, priority) != FALSE;
+    LogPrint("RAISETHREADPRIORITY::RAISETHREADPRIORITY done, ok= %d, origclass= %d\n", raiseOk, previousPriority);
+}
+
+RAISETHREADPRIORITY::~RAISETHREADPRIORITY()
+{
+    LogPrintLevel(1, "RAISETHREADPRIORITY::~RAISETHREADPRIORITY (RaiseOk=%d)\n", raiseOk);
+    int rc = raiseOk ? SetThreadPriority(thread, previousPriority) : 0;
+    LogPrintLevel(1, "RAISETHREADPRIORITY::~RAISETHREADPRIORITY done (rc= %d)\n", rc);
+}
+
+bool RAISETHREADPRIORITY::SetPriority(int priority)
+{
+    LogPrintLevel(1, "RAISETHREADPRIORITY::SetPriority called, prio= %d\n", priority);
+    return SetThreadPriority(thread, priority) != FALSE;
+}

@@ -1,0 +1,35 @@
+#!/bin/bash
+# Installs what building and testing need on a Debian machine (run as root). Does nothing when
+# every package is already installed, so repeated runs are fast.
+set -euo pipefail
+
+packages=(
+    g++-mingw-w64-x86-64   # the cross compilers (posix thread model variants included)
+    libz-mingw-w64-dev     # zlib for the crash dump compression, built for mingw
+    cmake ninja-build
+    googletest             # GoogleTest sources, built with the cross compilers
+    wine wine64            # runs the Windows programs and their tests
+    xvfb x11-utils         # a display for windows and message boxes; xdpyinfo to wait for it
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed$'; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "setup: all packages present"
+    exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: missing packages: ${missing[*]}; run this script as root" >&2
+    exit 1
+fi
+
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y "${missing[@]}"

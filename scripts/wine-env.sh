@@ -1,0 +1,89 @@
+# Sourced by the other scripts: a private Wine prefix and display for this run.
+#   source scripts/wine-env.sh
+# Sets WINEPREFIX to a new folder under build/wine/ (unique per run), WINEDEBUG=-all and
+# WINEDLLOVERRIDES="mscoree,mshtml=" (no .NET or Gecko installers, which cannot be fetched);
+# starts Xvfb on a free display when DISPLAY is unset; boots the prefix; keeps one wineserver
+# alive for the whole run. On exit the trap deletes every service the run created (the tests'
+# "TarvoTest..." names and the demo's), ends the wineserver and Xvfb and removes the prefix.
+# Set TARVO_KEEP_PREFIX=1 to keep the prefix for a look afterwards.
+
+TARVO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+TARVO_WINE_RUNS="$TARVO_ROOT/build/wine"
+# Service names the demo registers; the tests' names all start with TarvoTest.
+TARVO_DEMO_SERVICES="${TARVO_DEMO_SERVICES:-TarvoSample}"
+
+mkdir -p "$TARVO_WINE_RUNS"
+WINEPREFIX="$(mktemp -d "$TARVO_WINE_RUNS/prefix-$(date +%Y%m%d-%H%M%S)-XXXXXX")"
+export WINEPREFIX
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+TARVO_XVFB_PID=""
+
+# The services of this prefix whose names mark them as the run's own.
+tarvo_wine_own_services() {
+    wine reg query 'HKLM\System\CurrentControlSet\Services' 2>/dev/null | tr -d '\r' |
+        sed -n 's/^.*\\Services\\//p' |
+        while read -r name; do
+            case "$name" in
+                TarvoTest*) echo "$name" ;;
+                *) for demo in $TARVO_DEMO_SERVICES; do [ "$name" = "$demo" ] && echo "$name"; done ;;
+            esac
+        done
+}
+
+tarvo_wine_cleanup() {
+    local rc=$?
+    trap - EXIT INT TERM
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then
+        local name
+        for name in $(tarvo_wine_own_services); do
+            echo "wine-env: deleting service $name" >&2
+            wine sc stop "$name" >/dev/null 2>&1 || true
+            wine sc delete "$name" >/dev/null 2>&1 || true
+        done
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w >/dev/null 2>&1 || true
+        if [ "${TARVO_KEEP_PREFIX:-0}" = 1 ]; then
+            echo "wine-env: prefix kept at $WINEPREFIX" >&2
+        else
+            rm -rf "$WINEPREFIX"
+        fi
+    fi
+    if [ -n "$TARVO_XVFB_PID" ]; then
+        kill "$TARVO_XVFB_PID" 2>/dev/null || true
+        wait "$TARVO_XVFB_PID" 2>/dev/null || true
+    fi
+    exit "$rc"
+}
+trap tarvo_wine_cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+if [ -z "${DISPLAY:-}" ]; then
+    tarvo_display=90
+    while [ -e "/tmp/.X${tarvo_display}-lock" ] || [ -e "/tmp/.X11-unix/X${tarvo_display}" ]; do
+        tarvo_display=$((tarvo_display + 1))
+    done
+    Xvfb ":$tarvo_display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    TARVO_XVFB_PID=$!
+    export DISPLAY=":$tarvo_display"
+    for _ in $(seq 1 100); do
+        xdpyinfo >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    if ! xdpyinfo >/dev/null 2>&1; then
+        echo "wine-env: Xvfb did not start on $DISPLAY" >&2
+        exit 1
+    fi
+fi
+
+# A persistent server first, so that wineboot and every later Wine process share it.
+wineserver -p
+# Plain wineboot: on a new prefix Wine runs the initialisation by itself. "wineboot -i" on top
+# of that starts a second services.exe with a database of its own, and services created through
+# one are then unknown to the other.
+wineboot >/dev/null 2>&1
+# Xvfb runs no window manager: Wine would wait up to 2 s for one whenever a managed window is
+# hidden (every closed message box). Unmanaged windows skip that wait.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+echo "wine-env: prefix $WINEPREFIX, display $DISPLAY" >&2

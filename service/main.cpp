@@ -1,0 +1,175 @@
+// The controller's main function and its service commands.
+#include "service/main.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "approot/approot.h"
+#include "approot/arguments.h"
+#include "approot/ostype.h"
+#include "diag/logit.h"
+#include "osys/osysfile.h"
+#include "service/schandle.h"
+#include "service/servicelauncher.h"
+#include "ui/viziveru.h"
+
+namespace {
+
+constexpr char CONTROLLER_TITLE[] = "Tarvo Service Controller";
+constexpr int STOP_POLLS = 21;
+constexpr DWORD STOP_POLL_INTERVAL_MS = 1000;
+
+const char* const REQUIRED_KEYS[] = {"AppName", "AppExe", "AppHelp", "AppRegKey", "AppWinClass"};
+
+STRING ConfigFileName()
+{
+    STRING name("service.cfg");
+    if (TestArgValue("CFG", 0)) {
+        // Another file is taken only when it exists as a file; otherwise the default stays.
+        STRING other = GetArgValue("CFG", 0);
+        if (other.IsFilled() && FILENAME(other.c_str()).IsFile())
+            name = other;
+    }
+    return name;
+}
+
+bool LoadConfig()
+{
+    HASH& config = ServiceConfig();
+    if (!config.Load(ConfigFileName().c_str()))
+        return false;
+    for (const char* key : REQUIRED_KEYS)
+        if (!config.HasKey(key))
+            return false;
+    return config.Lookup("AppWinClass").Find("Tarvo");
+}
+
+int ConfigError()
+{
+    VIZIVERU::ErrorMsgBox(nullptr, CONTROLLER_TITLE,
+                          IsGerman() ? "Service.cfg nicht gefunden oder fehlerhaft."
+                                     : "Service.cfg not found or wrong.");
+    return 100;
+}
+
+int RefuseWindows9x()
+{
+    const STRING& name = ServiceConfig().Lookup("AppName");
+    STRING title = name + " Service";
+    STRING text = IsGerman() ? "Der " + name + "-Service kann unter Windows 95/98/ME nicht installiert werden."
+                             : "The " + name + " service can not be installed under Windows 95/98/ME.";
+    VIZIVERU::InfoMsgBox(nullptr, title.c_str(), text.c_str());
+    return 1;
+}
+
+int ShowSyntax()
+{
+    char text[1024];
+    snprintf(text, sizeof(text), "%s",
+             "Syntax:\r\n\r\nservice /config\r\n\r\nservice /start\r\nservice /stop\r\nservice /install\r\n"
+             "service /uninstall\r\n");
+    MessageBoxA(nullptr, text, CONTROLLER_TITLE, MB_ICONINFORMATION);
+    return 1;
+}
+
+// The stop request returns once the manager has accepted it; the administrator's prompt
+// comes back when the service has left the running states, or after about 21 seconds.
+int StopAndWait()
+{
+    int result = ServiceCommand("STOP");
+    if (result != 0)
+        return result;
+    for (int poll = 0; poll < STOP_POLLS; poll++) {
+        Sleep(STOP_POLL_INTERVAL_MS);
+        int state = ServiceCommand("QUERY_STATUS");
+        if (state != SERVICE_STOP_PENDING && state != SERVICE_RUNNING)
+            break;
+    }
+    return 0;
+}
+
+int RequestStart(const char* name)
+{
+    ServiceHandles handles = OpenServiceHandles(name, SERVICE_START);
+    return handles && StartServiceA(handles.service.get(), 0, nullptr) ? SERVICE_OK : SERVICE_START_FAILED;
+}
+
+int RequestStop(const char* name)
+{
+    ServiceHandles handles = OpenServiceHandles(name, SERVICE_STOP);
+    SERVICE_STATUS status = {};
+    return handles && ControlService(handles.service.get(), SERVICE_CONTROL_STOP, &status) ? SERVICE_OK
+                                                                                           : SERVICE_STOP_FAILED;
+}
+
+int QueryState(const char* name)
+{
+    ServiceHandles handles = OpenServiceHandles(name, SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status = {};
+    if (!handles || !QueryServiceStatus(handles.service.get(), &status))
+        return 0;
+    return static_cast<int>(status.dwCurrentState);
+}
+
+} // namespace
+
+HASH& ServiceConfig()
+{
+    static HASH config;
+    return config;
+}
+
+int ServiceCommand(STRING word)
+{
+    // Each command reads the name afresh from the table.
+    STRING name = ServiceConfig().Lookup("AppName");
+    if (word.EqualsNoCase("START"))
+        return RequestStart(name.c_str());
+    if (word.EqualsNoCase("STOP"))
+        return RequestStop(name.c_str());
+    if (word.EqualsNoCase("QUERY_STATUS"))
+        return QueryState(name.c_str());
+
+    STRING windowClass = ServiceConfig().Lookup("AppWinClass");
+    STRING program = ServiceConfig().Lookup("AppExe");
+    SERVICELAUNCHER launcher(TarvoInstance(), name.c_str(), windowClass.c_str(), program.c_str());
+    if (word.EqualsNoCase("INSTALL"))
+        return launcher.IsConfigValid() && launcher.Install(SERVICE_AUTO_START) ? SERVICE_OK : SERVICE_INSTALL_FAILED;
+    if (word.EqualsNoCase("UNINSTALL"))
+        return launcher.Uninstall() ? SERVICE_OK : SERVICE_UNINSTALL_FAILED;
+    if (word.EqualsNoCase("LAUNCH")) {
+        // A configuration the launcher refuses must not run as a service at all.
+        if (!launcher.IsConfigValid() || !launcher.IsInstalled())
+            return SERVICE_NOT_INSTALLED;
+        return launcher.StartDispatcher() ? SERVICE_OK : SERVICE_DISPATCHER_FAILED;
+    }
+    return SERVICE_OK;
+}
+
+int AppMain(int, char**, char**)
+{
+    if (!LoadConfig())
+        return ConfigError();
+    HASH& config = ServiceConfig();
+    // The default lives in memory only; the configuration file is never written.
+    if (!config.HasKey("ADVGUI"))
+        config.Lookup("ADVGUI") = "0";
+
+    if (OSYS::GetOSType() == 0)
+        return RefuseWindows9x();
+
+    if (TestArg("?") || TestArg("HELP"))
+        return ShowSyntax();
+    if (TestArg("GUI") || TestArg("CONFIG") || TestArg("ADVGUI"))
+        return 0;
+    if (TestArg("START"))
+        return ServiceCommand("START");
+    if (TestArg("STOP"))
+        return StopAndWait();
+    if (TestArg("INSTALL"))
+        return ServiceCommand("INSTALL");
+    if (TestArg("UNINSTALL"))
+        return ServiceCommand("UNINSTALL");
+    return ServiceCommand("LAUNCH");
+}

@@ -1,0 +1,39 @@
+// SERVICELAUNCHER: the controller's service - runs the configured application for as long
+// as the service runs and asks it to quit through its main window when the service stops.
+#pragma once
+
+#include "service/servicewrapper.h"
+#include "text/strings.h"
+
+class SERVICELAUNCHER : public SERVICEWRAPPER {
+public:
+    static constexpr int PROGRAM_PATH_SIZE = 260;
+    static constexpr int WINDOW_CLASS_SIZE = 128;
+
+    // Accepts stop and shutdown. A program path or window class that does not fit its field
+    // is refused (the field stays empty, IsConfigValid() is false): a cut path could start
+    // another program and a cut class could find another window.
+    SERVICELAUNCHER(HINSTANCE instance, const char* serviceName, const char* windowClass, const char* programPath);
+    ~SERVICELAUNCHER() override;
+
+    // Starts the application with "/service" and waits for its end.
+    void Run() override;
+    BOOL OnInit() override;
+    // Posts WM_QUIT to the application's main window; does not wait.
+    void OnStop() override;
+    void OnInterrogate() override;
+    void OnPause() override;
+    void OnContinue() override;
+    void OnShutdown() override;
+    int OnUserControl(DWORD code) override;
+
+    bool IsConfigValid() const { return configValid; }
+    // The working directory of the application: the program's directory, without a trailing
+    // \Debug or \Release when the folder above holds the sources.
+    static STRING WorkingDirectory(const STRING& programDirectory);
+
+private:
+    char programPath[PROGRAM_PATH_SIZE] = {};
+    char windowClass[WINDOW_CLASS_SIZE] = {};
+    bool configValid = false;
+};

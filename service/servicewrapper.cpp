@@ -1,0 +1,180 @@
+#include "service/servicewrapper.h"
+
+#include <cstring>
+
+#include "diag/logit.h"
+#include "service/schandle.h"
+
+SERVICEWRAPPER* currentService = nullptr;
+
+SERVICEWRAPPER::SERVICEWRAPPER(HINSTANCE instance, const char* serviceName, DWORD controlsAccepted)
+    : serviceName(serviceName), instance(instance)
+{
+    status = {};
+    status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    status.dwCurrentState = SERVICE_STOPPED;
+    status.dwControlsAccepted = controlsAccepted;
+    currentService = this;
+}
+
+SERVICEWRAPPER::~SERVICEWRAPPER()
+{
+    // The static entry points must never reach a destroyed object.
+    if (currentService == this)
+        currentService = nullptr;
+}
+
+const char* SERVICEWRAPPER::GetDependencies()
+{
+    return nullptr;
+}
+
+BOOL SERVICEWRAPPER::OnInit()
+{
+    return TRUE;
+}
+
+void SERVICEWRAPPER::OnStop() {}
+void SERVICEWRAPPER::OnInterrogate() {}
+void SERVICEWRAPPER::OnPause() {}
+void SERVICEWRAPPER::OnContinue() {}
+void SERVICEWRAPPER::OnShutdown() {}
+
+int SERVICEWRAPPER::OnUserControl(DWORD)
+{
+    return 0;
+}
+
+bool SERVICEWRAPPER::IsInstalled(const char* name)
+{
+    return static_cast<bool>(OpenServiceHandles(name ? name : serviceName, SERVICE_QUERY_CONFIG));
+}
+
+bool SERVICEWRAPPER::Install(DWORD startType)
+{
+    ScHandle manager = OpenServiceManager();
+    if (!manager)
+        return false;
+    char path[MAX_PATH + 2] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path + 1, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return false;
+    // A path with a blank is registered in quotes: unquoted, the manager would try each
+    // prefix ending at a blank as a program (C:\Program.exe first) with system rights.
+    const char* binaryPath = path + 1;
+    if (strchr(binaryPath, ' ')) {
+        path[0] = '"';
+        path[n + 1] = '"';
+        path[n + 2] = 0;
+        binaryPath = path;
+    }
+    LogPrint("SERVICEWRAPPER::Install %s as %s\n", serviceName, binaryPath);
+    ScHandle service(CreateServiceA(manager.get(), serviceName, serviceName, SERVICE_ALL_ACCESS,
+                                    SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS, startType,
+                                    SERVICE_ERROR_NORMAL, binaryPath, nullptr, nullptr, GetDependencies(), nullptr,
+                                    nullptr));
+    return static_cast<bool>(service);
+}
+
+bool SERVICEWRAPPER::Uninstall()
+{
+    ServiceHandles handles = OpenServiceHandles(serviceName, DELETE);
+    return handles && DeleteService(handles.service.get()) != FALSE;
+}
+
+bool SERVICEWRAPPER::StartDispatcher()
+{
+    SERVICE_TABLE_ENTRYA table[] = {
+        {const_cast<char*>(serviceName), ServiceMain},
+        {nullptr, nullptr},
+    };
+    bool ok = StartServiceCtrlDispatcherA(table) != FALSE;
+    LogPrint("SERVICEWRAPPER::StartDispatcher returns ok= %d (%lu)\n", ok, ok ? 0UL : GetLastError());
+    return ok;
+}
+
+void WINAPI SERVICEWRAPPER::ServiceMain(DWORD, LPSTR*)
+{
+    SERVICEWRAPPER* service = currentService;
+    if (!service)
+        return;
+    service->status.dwCurrentState = SERVICE_START_PENDING;
+    service->statusHandle = RegisterServiceCtrlHandlerA(service->serviceName, ControlHandler);
+    if (!service->statusHandle)
+        return;
+    if (service->Initialize()) {
+        service->status.dwWin32ExitCode = 0;
+        service->status.dwCheckPoint = 0;
+        service->status.dwWaitHint = 0;
+        service->Run();
+    }
+    service->ReportStatus(SERVICE_STOPPED);
+}
+
+bool SERVICEWRAPPER::Initialize()
+{
+    ReportStatus(SERVICE_START_PENDING);
+    BOOL ok = OnInit();
+    status.dwWin32ExitCode = GetLastError();
+    status.dwCheckPoint = 0;
+    status.dwWaitHint = 0;
+    ReportStatus(ok ? SERVICE_RUNNING : SERVICE_STOPPED);
+    return ok != FALSE;
+}
+
+void SERVICEWRAPPER::ReportStatus(DWORD state)
+{
+    CRITSECTHOLD hold(statusLock);
+    // The manager hears of the stopped state once, and nothing after it: a handler that
+    // finishes after Run has returned must neither repeat it nor set the state back.
+    if (stopReported)
+        return;
+    status.dwCurrentState = state;
+    if (state == SERVICE_STOPPED) {
+        stopReported = true;
+        if (status.dwServiceSpecificExitCode == 0)
+            status.dwServiceSpecificExitCode = 1;
+    }
+    LogPrint("SERVICEWRAPPER::ReportStatus state= %lu\n", state);
+    SetServiceStatus(statusHandle, &status);
+}
+
+void WINAPI SERVICEWRAPPER::ControlHandler(DWORD code)
+{
+    SERVICEWRAPPER* service = currentService;
+    if (!service)
+        return;
+    LogPrint("SERVICEWRAPPER::ControlHandler code= %lu\n", code);
+    switch (code) {
+    case SERVICE_CONTROL_STOP:
+        // The manager must see stop pending before the work is asked to end.
+        service->ReportStatus(SERVICE_STOP_PENDING);
+        service->OnStop();
+        break;
+    case SERVICE_CONTROL_PAUSE:
+        service->OnPause();
+        break;
+    case SERVICE_CONTROL_CONTINUE:
+        service->OnContinue();
+        break;
+    case SERVICE_CONTROL_INTERROGATE:
+        service->OnInterrogate();
+        break;
+    case SERVICE_CONTROL_SHUTDOWN:
+        service->OnShutdown();
+        break;
+    default:
+        service->OnUserControl(code);
+        break;
+    }
+    // Interrogate waits for exactly this answer; the others confirm the state.
+    service->ReportCurrentStatus();
+}
+
+void SERVICEWRAPPER::ReportCurrentStatus()
+{
+    // Read under the lock, so that a state the service main thread is reporting meanwhile
+    // is not overwritten by an older one.
+    CRITSECTHOLD hold(statusLock);
+    ReportStatus(status.dwCurrentState);
+}

@@ -1,0 +1,61 @@
+// SERVICEWRAPPER: base class of a program that runs as a Windows service of its own process.
+// It owns the status record, connects to the Service Control Manager (dispatcher, service
+// main function, control handler), reports the status transitions and turns controls into
+// virtual calls. The registration operations (IsInstalled, Install, Uninstall) live here too.
+#pragma once
+
+#include <windows.h>
+
+#include "osys/locks.h"
+
+class SERVICEWRAPPER {
+public:
+    // The service name is not copied: the caller's text must outlive the object.
+    SERVICEWRAPPER(HINSTANCE instance, const char* serviceName, DWORD controlsAccepted);
+    SERVICEWRAPPER(const SERVICEWRAPPER&) = delete;
+    SERVICEWRAPPER& operator=(const SERVICEWRAPPER&) = delete;
+
+    virtual ~SERVICEWRAPPER();
+    // The dependency list handed to CreateServiceA (double-null terminated); none by default.
+    virtual const char* GetDependencies();
+    // The service's work; the service runs while it executes (on the service main thread).
+    virtual void Run() = 0;
+    // Called before Run; false stops the service with the last error as its exit code.
+    virtual BOOL OnInit();
+    // The control handlers run on the dispatcher's (main) thread while Run is blocked.
+    virtual void OnStop();
+    virtual void OnInterrogate();
+    virtual void OnPause();
+    virtual void OnContinue();
+    virtual void OnShutdown();
+    // Codes outside 1..5; the result is not used by the runtime.
+    virtual int OnUserControl(DWORD code);
+
+    // Registration in the Service Control Manager database.
+    bool IsInstalled(const char* name = nullptr);
+    bool Install(DWORD startType);
+    bool Uninstall();
+
+    // Blocks in the dispatcher for the whole service run; false when the process was not
+    // started by the Service Control Manager or the connection failed.
+    bool StartDispatcher();
+
+    static void WINAPI ServiceMain(DWORD argc, LPSTR* argv);
+    static void WINAPI ControlHandler(DWORD code);
+    void ReportStatus(DWORD state);
+    bool Initialize();
+    void ReportCurrentStatus();
+
+    const SERVICE_STATUS& Status() const { return status; }
+
+protected:
+    const char* serviceName;
+    SERVICE_STATUS_HANDLE statusHandle = nullptr;
+    SERVICE_STATUS status;
+    CRITSECT statusLock;
+    HINSTANCE instance;
+    bool stopReported = false;
+};
+
+// The service object constructed last; the static entry points reach it through this.
+extern SERVICEWRAPPER* currentService;

@@ -1,0 +1,8 @@
+// Reports the OS type of the system it runs on as its exit code, so that a test can run it
+// under different Windows versions of the same Wine prefix.
+#include "approot/ostype.h"
+
+int main()
+{
+    return OSYS::GetOSType();
+}

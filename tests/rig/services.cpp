@@ -1,0 +1,157 @@
+#include "services.h"
+
+#include <atomic>
+
+#include "handles.h"
+
+namespace rig {
+
+namespace {
+
+constexpr DWORD kPollMs = 50;
+
+UniqueScHandle OpenManager()
+{
+    return UniqueScHandle(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+}
+
+} // namespace
+
+std::string UniqueServiceName(const std::string& label)
+{
+    static std::atomic<unsigned> counter{0};
+    return std::string(kTestServicePrefix) + label + "_" + std::to_string(GetCurrentProcessId()) + "_" +
+           std::to_string(++counter);
+}
+
+DWORD QueryServiceState(const std::string& name)
+{
+    UniqueScHandle manager = OpenManager();
+    if (!manager) {
+        return 0;
+    }
+    UniqueScHandle service(OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
+    SERVICE_STATUS status{};
+    if (!service || !QueryServiceStatus(service.get(), &status)) {
+        return 0;
+    }
+    return status.dwCurrentState;
+}
+
+bool WaitForServiceState(const std::string& name, DWORD state, DWORD timeoutMs)
+{
+    ULONGLONG begin = GetTickCount64();
+    for (;;) {
+        if (QueryServiceState(name) == state) {
+            return true;
+        }
+        if (GetTickCount64() - begin > timeoutMs) {
+            return false;
+        }
+        Sleep(kPollMs);
+    }
+}
+
+const char* ServiceStateName(DWORD state)
+{
+    switch (state) {
+    case 0:
+        return "NOT_FOUND";
+    case SERVICE_STOPPED:
+        return "STOPPED";
+    case SERVICE_START_PENDING:
+        return "START_PENDING";
+    case SERVICE_STOP_PENDING:
+        return "STOP_PENDING";
+    case SERVICE_RUNNING:
+        return "RUNNING";
+    case SERVICE_CONTINUE_PENDING:
+        return "CONTINUE_PENDING";
+    case SERVICE_PAUSE_PENDING:
+        return "PAUSE_PENDING";
+    case SERVICE_PAUSED:
+        return "PAUSED";
+    default:
+        return "UNKNOWN";
+    }
+}
+
+bool CreateOwnProcessService(const std::string& name, const std::string& binaryPath)
+{
+    UniqueScHandle manager = OpenManager();
+    if (!manager) {
+        return false;
+    }
+    UniqueScHandle service(CreateServiceA(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                                          SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                          binaryPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+    return static_cast<bool>(service);
+}
+
+bool StartServiceByName(const std::string& name)
+{
+    UniqueScHandle manager = OpenManager();
+    if (!manager) {
+        return false;
+    }
+    UniqueScHandle service(OpenServiceA(manager.get(), name.c_str(), SERVICE_START));
+    return service && StartServiceA(service.get(), 0, nullptr);
+}
+
+bool StopServiceByName(const std::string& name)
+{
+    UniqueScHandle manager = OpenManager();
+    if (!manager) {
+        return false;
+    }
+    UniqueScHandle service(OpenServiceA(manager.get(), name.c_str(), SERVICE_STOP));
+    SERVICE_STATUS status{};
+    return service && ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+}
+
+bool RemoveService(const std::string& name, DWORD stopTimeoutMs)
+{
+    DWORD state = QueryServiceState(name);
+    if (state != 0 && state != SERVICE_STOPPED) {
+        // A stop may already be pending; then the control fails and the wait still applies.
+        StopServiceByName(name);
+        WaitForServiceState(name, SERVICE_STOPPED, stopTimeoutMs);
+    }
+    {
+        UniqueScHandle manager = OpenManager();
+        if (!manager) {
+            return false;
+        }
+        UniqueScHandle service(OpenServiceA(manager.get(), name.c_str(), DELETE));
+        if (service) {
+            DeleteService(service.get());
+        }
+    }
+    // The manager drops the entry once the last handle to it is closed.
+    ULONGLONG begin = GetTickCount64();
+    while (GetTickCount64() - begin < 5000) {
+        UniqueScHandle manager = OpenManager();
+        UniqueScHandle service(manager ? OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_STATUS) : nullptr);
+        if (manager && !service && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+            return true;
+        }
+        Sleep(kPollMs);
+    }
+    return false;
+}
+
+ServiceGuard::ServiceGuard(std::string serviceName, const std::string& binaryPath, DWORD stopTimeout)
+    : name(std::move(serviceName)), stopTimeoutMs(stopTimeout)
+{
+    created = CreateOwnProcessService(name, binaryPath);
+    createError = created ? 0 : GetLastError();
+}
+
+ServiceGuard::~ServiceGuard()
+{
+    if (created) {
+        RemoveService(name, stopTimeoutMs);
+    }
+}
+
+} // namespace rig

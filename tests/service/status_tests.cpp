@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "diag/logit.h"
+#include "service/servicelauncher.h"
+
+namespace {
+
+// A service whose control handlers only count their calls.
+class CountingService : public SERVICEWRAPPER {
+public:
+    explicit CountingService(const char* name = "TarvoCountingService")
+        : SERVICEWRAPPER(nullptr, name, SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN)
+    {
+    }
+    void Run() override {}
+    void OnStop() override { stops++; }
+    void OnInterrogate() override { interrogates++; }
+    void OnShutdown() override { shutdowns++; }
+    int OnUserControl(DWORD code) override
+    {
+        userCodes.push_back(code);
+        return 0;
+    }
+    int stops = 0, interrogates = 0, shutdowns = 0;
+    std::vector<DWORD> userCodes;
+};
+
+// Reads the states that the service reported, from the log lines of its status reports.
+class ReportLog {
+public:
+    ReportLog()
+    {
+        char folder[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, folder);
+        path = std::string(folder) + "tarvo_status_" + std::to_string(GetCurrentProcessId()) + ".log";
+        LogSwitch(("/LOGIT:" + path).c_str());
+    }
+    ~ReportLog()
+    {
+        LogSwitch("/LOGITCLOSE");
+        DeleteFileA(path.c_str());
+    }
+    std::vector<int> States() const
+    {
+        std::ifstream in(path);
+        std::vector<int> states;
+        std::string line;
+        const std::string marker = "SERVICEWRAPPER::ReportStatus state= ";
+        while (std::getline(in, line)) {
+            size_t at = line.find(marker);
+            if (at != std::string::npos)
+                states.push_back(std::stoi(line.substr(at + marker.size())));
+        }
+        return states;
+    }
+
+private:
+    std::string path;
+};
+
+using States = std::vector<int>;
+
+TEST(ServiceStatus, InitialRecord)
+{
+    CountingService service;
+    const SERVICE_STATUS& status = service.Status();
+    EXPECT_EQ(status.dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+    EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(status.dwControlsAccepted, static_cast<DWORD>(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN));
+    EXPECT_EQ(status.dwServiceSpecificExitCode, 0u);
+}
+
+TEST(ServiceStatus, StoppedIsReportedOnceAndNeverLeft)
+{
+    ReportLog log;
+    CountingService service;
+    service.ReportStatus(SERVICE_RUNNING);
+    service.ReportStatus(SERVICE_STOPPED);
+    EXPECT_EQ(service.Status().dwServiceSpecificExitCode, 1u);
+    service.ReportStatus(SERVICE_STOPPED);
+    service.ReportStatus(SERVICE_STOP_PENDING);
+    SERVICEWRAPPER::ControlHandler(SERVICE_CONTROL_STOP);
+    EXPECT_EQ(service.Status().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(log.States(), States({SERVICE_RUNNING, SERVICE_STOPPED}));
+}
+
+TEST(ServiceStatus, ControlsReachTheirHandlersAndReportTheState)
+{
+    ReportLog log;
+    CountingService service;
+    service.ReportStatus(SERVICE_RUNNING);
+
+    SERVICEWRAPPER::ControlHandler(SERVICE_CONTROL_INTERROGATE);
+    EXPECT_EQ(service.interrogates, 1);
+    SERVICEWRAPPER::ControlHandler(200);
+    EXPECT_EQ(service.userCodes, std::vector<DWORD>({200}));
+    // Shutdown asks the service to end without a stop-pending report first.
+    SERVICEWRAPPER::ControlHandler(SERVICE_CONTROL_SHUTDOWN);
+    EXPECT_EQ(service.shutdowns, 1);
+    SERVICEWRAPPER::ControlHandler(SERVICE_CONTROL_STOP);
+    EXPECT_EQ(service.stops, 1);
+
+    EXPECT_EQ(log.States(), States({SERVICE_RUNNING, SERVICE_RUNNING, SERVICE_RUNNING, SERVICE_RUNNING,
+                                    SERVICE_STOP_PENDING, SERVICE_STOP_PENDING}));
+    EXPECT_EQ(service.Status().dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+}
+
+TEST(ServiceStatus, TheLastConstructedObjectIsTheCurrentService)
+{
+    CountingService first("TarvoFirst");
+    EXPECT_EQ(currentService, &first);
+    {
+        CountingService second("TarvoSecond");
+        EXPECT_EQ(currentService, &second);
+        SERVICEWRAPPER::ControlHandler(SERVICE_CONTROL_INTERROGATE);
+        EXPECT_EQ(second.interrogates, 1);
+        EXPECT_EQ(first.interrogates, 0);
+    }
+    // A destroyed object is never reached through the static entry points.
+    EXPECT_EQ(currentService, nullptr);
+    SERVICEWRAPPER::ControlHandler(SERVICE_CONTROL_INTERROGATE);
+    EXPECT_EQ(first.interrogates, 0);
+}
+
+TEST(ServiceLauncher, FieldsThatDoNotFitAreRefused)
+{
+    std::string path259(259, 'p'), path260(260, 'p');
+    std::string class127 = "Tarvo" + std::string(122, 'c'), class128 = class127 + "c";
+    EXPECT_TRUE(SERVICELAUNCHER(nullptr, "x", class127.c_str(), path259.c_str()).IsConfigValid());
+    EXPECT_FALSE(SERVICELAUNCHER(nullptr, "x", class127.c_str(), path260.c_str()).IsConfigValid());
+    EXPECT_FALSE(SERVICELAUNCHER(nullptr, "x", class128.c_str(), path259.c_str()).IsConfigValid());
+}
+
+TEST(ServiceLauncher, WorkingDirectoryLeavesBuildFoldersOfTheSourceTree)
+{
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    std::string root = std::string(temp) + "tarvo_workdir_" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(root.c_str(), nullptr);
+    EXPECT_STREQ(SERVICELAUNCHER::WorkingDirectory(STRING((root + "\\Debug").c_str())).c_str(),
+                 (root + "\\Debug").c_str());
+    std::ofstream(root + "\\main.cpp") << "// source\n";
+    EXPECT_STREQ(SERVICELAUNCHER::WorkingDirectory(STRING((root + "\\Debug").c_str())).c_str(), root.c_str());
+    EXPECT_STREQ(SERVICELAUNCHER::WorkingDirectory(STRING((root + "\\release").c_str())).c_str(), root.c_str());
+    EXPECT_STREQ(SERVICELAUNCHER::WorkingDirectory(STRING((root + "\\Release64").c_str())).c_str(),
+                 (root + "\\Release64").c_str());
+    DeleteFileA((root + "\\main.cpp").c_str());
+    RemoveDirectoryA(root.c_str());
+}
+
+} // namespace

@@ -1,0 +1,55 @@
+// Helpers of the text tests: the failed-check recorder, byte views of BINARY, and the
+// folders for reference data and scratch files.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "text/strings.h"
+
+// Collects the checks that fail while it lives (condition text and detail).
+class CheckRecorder {
+public:
+    CheckRecorder();
+    ~CheckRecorder();
+    CheckRecorder(const CheckRecorder&) = delete;
+    CheckRecorder& operator=(const CheckRecorder&) = delete;
+
+    int Count(const std::string& condition) const;
+    bool Saw(const std::string& condition) const { return Count(condition) > 0; }
+    size_t Total() const { return reports.size(); }
+    // The detail of the first report of that condition ("" when none).
+    std::string InfoOf(const std::string& condition) const;
+
+    std::vector<std::pair<std::string, std::string>> reports;
+};
+
+std::string Bytes(const BINARY& value);
+STRING TextOf(const std::string& bytes);
+BINARY BinaryOf(const std::string& bytes);
+
+// Reference data shipped beside the test program (tests/text/data).
+std::string DataPath(const std::string& name);
+// A scratch file name in the test run's own temporary folder.
+std::string TempPath(const std::string& name);
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+// The lines the log wrote while fn ran.
+template <class Fn>
+std::string CaptureLog(Fn fn);
+std::string StartLogCapture();
+std::string StopLogCapture(const std::string& path);
+
+template <class Fn>
+std::string CaptureLog(Fn fn)
+{
+    std::string path = StartLogCapture();
+    fn();
+    return StopLogCapture(path);
+}
+
+// Counts the occurrences of a text.
+int CountOf(const std::string& haystack, const std::string& needle);

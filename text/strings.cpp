@@ -1,0 +1,1123 @@
+#include "text/strings.h"
+
+#include <io.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "diag/assert.h"
+#include "diag/logit.h"
+#include "osys/locks.h"
+#include "osys/osys_win32.h"
+#include "osys/osysfile.h"
+#include "text/textinternal.h"
+
+namespace {
+
+using textlayer::FoldCase;
+using textlayer::HexDigit;
+
+constexpr int POOL_CAPACITY = 127;
+constexpr int FORMAT_AREA = 8192;
+constexpr int FORMAT_MAX = FORMAT_AREA - 2; // characters kept of one formatted text
+constexpr int DYNABLOCK_START = 0x8000;
+constexpr int DYNABLOCK_CAP = 2097152;
+constexpr int FILE_BLOCK = 32768;
+
+// The pool of 96-byte buffers is plain static data without a destructor: strings at
+// namespace scope give their buffers back after static destructors have run.
+struct STRINGPOOL {
+    char* items[POOL_CAPACITY];
+    int count;
+    std::atomic<bool> shutDown;
+    std::atomic<CRITSECT*> lock; // created on first use, destroyed by StringPoolShutdown
+};
+STRINGPOOL pool;
+
+std::atomic<int> nullGuardMode{0};
+
+CRITSECT& PoolLock()
+{
+    CRITSECT* lock = pool.lock.load(std::memory_order_acquire);
+    if (!lock) {
+        auto created = std::make_unique<CRITSECT>();
+        if (pool.lock.compare_exchange_strong(lock, created.get(), std::memory_order_acq_rel))
+            lock = created.release();
+    }
+    return *lock;
+}
+
+char* PoolAcquire(int size)
+{
+    if (size == STRING_DEFAULT_BLOCKSIZE && !pool.shutDown.load()) {
+        CRITSECTHOLD hold(PoolLock());
+        if (!pool.shutDown.load() && pool.count > 0) {
+            char* buffer = pool.items[--pool.count];
+            pool.items[pool.count] = nullptr;
+            TARVO_CHECK(buffer != nullptr, "ptr", nullptr);
+            if (buffer)
+                return buffer;
+        }
+    }
+    return static_cast<char*>(std::malloc(size));
+}
+
+void PoolRelease(char* buffer, int size)
+{
+    if (!buffer)
+        return;
+    if (size == STRING_DEFAULT_BLOCKSIZE && !pool.shutDown.load()) {
+        CRITSECTHOLD hold(PoolLock());
+        // At most 127 buffers are kept; the rest go back to the heap.
+        if (!pool.shutDown.load() && pool.count < POOL_CAPACITY) {
+            pool.items[pool.count++] = buffer;
+            return;
+        }
+    }
+    std::free(buffer);
+}
+
+// Without memory no text operation can go on; the report is the record of why the
+// program ends here.
+[[noreturn]] void OutOfMemory(long long size)
+{
+    char info[48];
+    snprintf(info, sizeof(info), "size= %lld", size);
+    TARVO_CHECK(false, "buffer", info);
+    std::abort();
+}
+
+bool EqualNoCase(const char* a, const char* b, int n)
+{
+    for (int i = 0; i < n; i++)
+        if (FoldCase(a[i]) != FoldCase(b[i]))
+            return false;
+    return true;
+}
+
+// Formats into the bounded area; returns the number of characters to keep.
+int FormatBounded(char (&area)[FORMAT_AREA], const char* format, va_list args)
+{
+    format = NullGuard(format, "Format");
+    if (!format)
+        return 0;
+    int rc = vsnprintf(area, sizeof(area), format, args);
+    TARVO_CHECK(rc >= 0 && rc < static_cast<int>(sizeof(area)) - 1, "rc>=0 && rc<sizeof(buf)-1", format);
+    if (rc < 0)
+        return 0;
+    return std::min(rc, FORMAT_MAX);
+}
+
+// Clips a part [pos, pos + n) to the text; n = -1 or beyond the end means up to the end.
+int PartLength(int length, int pos, int n)
+{
+    if (pos >= length)
+        return 0;
+    if (n == -1 || n > length - pos)
+        return length - pos;
+    return std::max(n, 0);
+}
+
+void ConcatInto(BINARY& result, const char* left, int leftLength, const char* right, int rightLength)
+{
+    result.Make(leftLength + rightLength);
+    if (leftLength > 0)
+        memcpy(result.Buffer, left, leftLength);
+    if (rightLength > 0)
+        memcpy(result.Buffer + leftLength, right, rightLength);
+}
+
+// Length of an operand after the null guard: the counted length of a present buffer,
+// the C length of a substitute, 0 when the guard handed back nothing.
+int GuardedLength(const BINARY& operand, const char* guarded)
+{
+    if (operand.Buffer)
+        return operand.StrLen;
+    return guarded ? static_cast<int>(strlen(guarded)) : 0;
+}
+
+constexpr char BASE64_ALPHABET[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+// Reverse table from "=ABC...+/": "=" maps to 0 (the end marker) and a character of the
+// alphabet to its six-bit value plus one; every other byte to 0xFF (skipped).
+const unsigned char* Base64DecodeTable()
+{
+    // Built once, on first use; a plain array, so it stays valid to the very end of the process.
+    static const std::array<unsigned char, 256> table = [] {
+        static constexpr char decodeAlphabet[] = "=ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        std::array<unsigned char, 256> entries;
+        entries.fill(0xFF);
+        for (int i = 0; decodeAlphabet[i]; i++)
+            entries[static_cast<unsigned char>(decodeAlphabet[i])] = static_cast<unsigned char>(i);
+        return entries;
+    }();
+    return table.data();
+}
+
+} // namespace
+
+const char* NullGuard(const char* p, const char* context)
+{
+    if (p)
+        return p;
+    if (const char* mode = getenv("DOREREDERAZUVAZ"))
+        nullGuardMode.store(atoi(mode));
+    int mode = nullGuardMode.load();
+    if (!(mode & 1))
+        return "<NULL>";
+    if (mode & 2)
+        TARVO_CHECK(false, "p!=NULL", context ? context : "<none>");
+    return nullptr;
+}
+
+void StringPoolShutdown()
+{
+    CRITSECT* lock = pool.lock.load(std::memory_order_acquire);
+    if (!lock) {
+        pool.shutDown.store(true);
+        return;
+    }
+    {
+        CRITSECTHOLD hold(*lock);
+        for (int i = 0; i < pool.count; i++) {
+            std::free(pool.items[i]);
+            pool.items[i] = nullptr;
+        }
+        pool.count = 0;
+        pool.shutDown.store(true);
+    }
+    pool.lock.store(nullptr);
+    std::unique_ptr<CRITSECT> destroyed(lock);
+}
+
+int CompareNoCase(const char* a, const char* b, bool nulltolerant)
+{
+    if (nulltolerant) {
+        if (!a || !b)
+            return (!a && !b) ? 0 : 1;
+    } else {
+        a = NullGuard(a, "stricmp p1");
+        b = NullGuard(b, "stricmp p2");
+        if (!a || !b)
+            return (!a && !b) ? 0 : 1;
+    }
+    for (;; a++, b++) {
+        unsigned char ca = static_cast<unsigned char>(FoldCase(*a));
+        unsigned char cb = static_cast<unsigned char>(FoldCase(*b));
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+        if (!ca)
+            return 0;
+    }
+}
+
+int CompareBytes(const void* a, const void* b, int n)
+{
+    const char* left = NullGuard(static_cast<const char*>(a), "memcmp p1");
+    const char* right = NullGuard(static_cast<const char*>(b), "memcmp p2");
+    if (!left || !right || n <= 0)
+        return 0;
+    return memcmp(left, right, n);
+}
+
+// ---------------------------------------------------------------------------------------
+// BINARY
+
+BINARY::BINARY() = default;
+
+BINARY::BINARY(const void* data, int length, int blocksize)
+{
+    BlockSize = blocksize <= 0 ? STRING_DEFAULT_BLOCKSIZE : blocksize;
+    if (data)
+        Make(std::max(length, 0), data);
+}
+
+BINARY::BINARY(double value, int precision)
+{
+    int decimals = precision == -1 ? 4 : precision;
+    int length = snprintf(nullptr, 0, "%1.*lf", decimals, value);
+    Make(std::max(length, 0));
+    if (length > 0)
+        snprintf(Buffer, BufLen, "%1.*lf", decimals, value);
+    // With the automatic precision, trailing zeros go, and the point when nothing follows it.
+    if (precision == -1 && length > 0 && memchr(Buffer, '.', length)) {
+        int end = length;
+        while (end > 0 && Buffer[end - 1] == '0')
+            end--;
+        if (end > 0 && Buffer[end - 1] == '.')
+            end--;
+        memset(Buffer + end, 0, length - end);
+        StrLen = end;
+    }
+}
+
+BINARY::BINARY(const BINARY& other) : BlockSize(other.BlockSize), Flags(other.Flags)
+{
+    if (other.Buffer)
+        Make(other.StrLen, other.Buffer);
+}
+
+BINARY::BINARY(BINARY&& other) noexcept
+    : Buffer(other.Buffer), StrLen(other.StrLen), BufLen(other.BufLen), BlockSize(other.BlockSize), Flags(other.Flags)
+{
+    other.Buffer = nullptr;
+    other.StrLen = 0;
+    other.BufLen = 0;
+}
+
+BINARY& BINARY::operator=(const BINARY& other)
+{
+    if (this == &other)
+        return *this;
+    BlockSize = other.BlockSize;
+    if (!other.Buffer) {
+        Free();
+    } else {
+        // The terminator width follows the content being copied.
+        Flags = (Flags & ~STRINGFLAG_WIDE) | (other.Flags & STRINGFLAG_WIDE);
+        Make(other.StrLen, other.Buffer);
+    }
+    Flags = other.Flags;
+    return *this;
+}
+
+BINARY& BINARY::operator=(BINARY&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    PoolRelease(Buffer, BufLen);
+    Buffer = other.Buffer;
+    StrLen = other.StrLen;
+    BufLen = other.BufLen;
+    BlockSize = other.BlockSize;
+    Flags = other.Flags;
+    other.Buffer = nullptr;
+    other.StrLen = 0;
+    other.BufLen = 0;
+    return *this;
+}
+
+BINARY::~BINARY()
+{
+    Free();
+}
+
+void BINARY::Free()
+{
+    PoolRelease(Buffer, BufLen);
+    Buffer = nullptr;
+    StrLen = 0;
+    BufLen = 0;
+}
+
+void BINARY::Make(int n, const void* data)
+{
+    if (BlockSize <= 0)
+        BlockSize = STRING_DEFAULT_BLOCKSIZE;
+    if (n < 0)
+        return;
+    int extra = (Flags & STRINGFLAG_WIDE) ? 2 : 1;
+    // Data taken from this very buffer must be found again in the new one.
+    const char* source = static_cast<const char*>(data);
+    long long inside = (source && Buffer && source >= Buffer && source < Buffer + StrLen) ? source - Buffer : -1;
+    if (BufLen < static_cast<long long>(n) + extra) {
+        // Always at least one granule beyond the need.
+        long long wanted = static_cast<long long>(BlockSize) * ((static_cast<long long>(n) + extra) / BlockSize + 1);
+        if (wanted > INT_MAX)
+            OutOfMemory(wanted);
+        int newlen = static_cast<int>(wanted);
+        char* block;
+        int kept = Buffer ? std::min(newlen, StrLen) : 0;
+        if (newlen == STRING_DEFAULT_BLOCKSIZE) {
+            block = PoolAcquire(newlen);
+            if (!block)
+                OutOfMemory(newlen);
+            memset(block + kept, 0, newlen - kept);
+        } else {
+            // Zeroed by the heap, which hands out large blocks as fresh, untouched pages:
+            // only the kept content is written here.
+            block = static_cast<char*>(std::calloc(newlen, 1));
+            if (!block)
+                OutOfMemory(newlen);
+        }
+        if (kept > 0)
+            memcpy(block, Buffer, kept);
+        if (Buffer)
+            PoolRelease(Buffer, BufLen);
+        BufLen = newlen;
+        Buffer = block;
+
+        if (Flags & STRINGFLAG_DYNABLOCK) {
+            // Large texts grow by half their size, in whole KiB, at most 2 MiB at a time.
+            int oldBlockSize = BlockSize;
+            if (BlockSize < newlen / 2)
+                BlockSize = newlen / 2;
+            if (BlockSize >= DYNABLOCK_CAP)
+                BlockSize = DYNABLOCK_CAP;
+            else if (BlockSize >= 4096)
+                BlockSize = (BlockSize + 1023) / 1024 * 1024;
+            if (BlockSize != oldBlockSize)
+                LogPrint("STRING::Make STRINGFLAG_DYNABLOCK new blocksize %d\n", BlockSize);
+        } else if (newlen > DYNABLOCK_START) {
+            Flags |= STRINGFLAG_DYNABLOCK;
+            if (BlockSize < DYNABLOCK_START) {
+                BlockSize = DYNABLOCK_START;
+                LogPrint("STRING::Make Upgrade String to STRINGFLAG_DYNABLOCK\n");
+            }
+        } else if (newlen >= 8192) {
+            BlockSize = std::max(BlockSize, 4096);
+        } else if (newlen >= 4096) {
+            BlockSize = std::max(BlockSize, 2048);
+        } else if (newlen >= 1024) {
+            BlockSize = std::max(BlockSize, 1024);
+        }
+    }
+    if (data) {
+        TARVO_CHECK(BufLen >= n + extra, "this->BufLen>=(len+extra)", nullptr);
+        if (inside >= 0)
+            source = Buffer + inside;
+        // The data may lie in this very buffer, so it is moved before the old tail is zeroed.
+        memmove(Buffer, source, n);
+        if (StrLen > n)
+            memset(Buffer + n, 0, StrLen - n);
+        memset(Buffer + n, 0, extra);
+    }
+    StrLen = n;
+    if (Flags & STRINGFLAG_WIDE) {
+        Buffer[n & ~1] = 0;
+        Buffer[(n & ~1) + 1] = 0;
+    } else {
+        Buffer[n] = 0;
+    }
+}
+
+void BINARY::Append(const void* bytes, int n)
+{
+    const char* source = static_cast<const char*>(bytes);
+    if (!source || n < 0)
+        n = 0;
+    // Appending a part of this very buffer must survive its reallocation.
+    long long inside = (source && Buffer && source >= Buffer && source < Buffer + BufLen) ? source - Buffer : -1;
+    int oldLength = Buffer ? StrLen : 0;
+    long long wanted = static_cast<long long>(oldLength) + n;
+    if (wanted > INT_MAX)
+        OutOfMemory(wanted);
+    int newLength = static_cast<int>(wanted);
+    if (Buffer && newLength < BufLen - 8)
+        StrLen = newLength;
+    else
+        Make(newLength);
+    if (inside >= 0)
+        source = Buffer + inside;
+    if (n > 0)
+        memmove(Buffer + oldLength, source, n);
+    Buffer[newLength] = 0;
+    if (Flags & STRINGFLAG_WIDE) {
+        Buffer[newLength & ~1] = 0;
+        Buffer[(newLength & ~1) + 1] = 0;
+    }
+}
+
+void BINARY::Append(const BINARY& other)
+{
+    if (other.Buffer)
+        Append(other.Buffer, other.StrLen);
+}
+
+char& BINARY::At(int i)
+{
+    thread_local char scratch = 0;
+    if (i >= 0 && i < StrLen && Buffer)
+        return Buffer[i];
+    TARVO_CHECK_FORMAT(false, "i>=0 && i<this->StrLen", "i= %d, len= %d, buf= %s", i, StrLen,
+                       Buffer ? Buffer : "<NULL>");
+    scratch = 0;
+    return scratch;
+}
+
+BINARY BINARY::Mid(int pos, int n) const
+{
+    BINARY result;
+    if (!TARVO_CHECK(pos >= 0, "pos>=0", nullptr)) {
+        result.Make(0);
+        return result;
+    }
+    int length = PartLength(Length(), pos, n);
+    result.Make(length, length > 0 ? Buffer + pos : "");
+    return result;
+}
+
+bool BINARY::Load(const char* path, const char* mode)
+{
+    long long size = path ? FILENAME(path).Size() : -1;
+    LogPrint("BINARY::Load %s (%d bytes)\n", path ? path : "<NULL>", static_cast<int>(size));
+    FILE* file = FILENAME::fsopen(path, mode ? mode : "r");
+    STRING status("OK");
+    if (file) {
+        if (size != 0) {
+            // One granule for the whole file: no regrowth while it is read.
+            long long granule = (size + 65535) / 65536 * 65536;
+            BlockSize = static_cast<int>(std::min<long long>(granule, DYNABLOCK_CAP * 512LL));
+        }
+        Make(0, "");
+        std::unique_ptr<char[]> block(new char[FILE_BLOCK]);
+        for (;;) {
+            size_t got = fread(block.get(), 1, FILE_BLOCK, file);
+            Append(block.get(), static_cast<int>(got));
+            if (got < static_cast<size_t>(FILE_BLOCK))
+                break;
+        }
+        fclose(file);
+    } else {
+        status = OSYS::GetErrorText();
+    }
+    LogPrint("BINARY::Load returns %p, %d bytes, %s\n", static_cast<void*>(file), StrLen, status.c_str());
+    return file != nullptr;
+}
+
+bool BINARY::Save(const char* path, const char* mode) const
+{
+    LogPrint("BINARY::Save %s\n", path ? path : "<NULL>");
+    FILE* file = FILENAME::fsopen(path, mode ? mode : "w");
+    int count = -1;
+    STRING status("OK");
+    if (file) {
+        const char* data = NullGuard(Buffer, "STRING::Save");
+        int length = Buffer ? StrLen : 0;
+        count = data && length > 0 ? static_cast<int>(fwrite(data, 1, length, file)) : 0;
+        // The data must be on the disk when the caller is told it was saved.
+        if (fflush(file) == 0)
+            _commit(_fileno(file));
+        fclose(file);
+    } else {
+        status = OSYS::GetErrorText();
+    }
+    LogPrint("BINARY::Save returns %p, %d bytes, %s\n", static_cast<void*>(file), count, status.c_str());
+    return file != nullptr;
+}
+
+STRING BINARY::ToHex() const
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    STRING result;
+    int length = Length();
+    result.Make(2 * length);
+    for (int i = 0; i < length; i++) {
+        unsigned char byte = static_cast<unsigned char>(Buffer[i]);
+        result.Buffer[2 * i] = digits[byte >> 4];
+        result.Buffer[2 * i + 1] = digits[byte & 0x0F];
+    }
+    return result;
+}
+
+BINARY BINARY::FromHex() const
+{
+    BINARY result;
+    int count = Length() / 2;
+    result.Make(count);
+    for (int i = 0; i < count; i++) {
+        // Up to two digits are read; the value ends at the first character that is not a
+        // hexadecimal digit, so a pair that does not start with one gives 0.
+        const unsigned char* pair = reinterpret_cast<const unsigned char*>(Buffer) + 2 * i;
+        int value = 0;
+        for (int d = 0; d < 2 && HexDigit(pair[d]) >= 0; d++)
+            value = value * 16 + HexDigit(pair[d]);
+        result.Buffer[i] = static_cast<char>(value);
+    }
+    return result;
+}
+
+STRING BINARY::ToBase64(bool linebreaks) const
+{
+    constexpr int GROUPS_PER_LINE = 19; // 76 characters
+    int n = Length();
+    STRING result;
+    result.BlockSize = n / 3 * 4 + (n / 3 * 4) / 76 * 2 + 5;
+    int groups = (n + 2) / 3;
+    int lines = (groups + GROUPS_PER_LINE - 1) / GROUPS_PER_LINE;
+    long long total = 4LL * groups + (linebreaks ? 2LL * lines : 0);
+    if (total > INT_MAX)
+        OutOfMemory(total);
+    result.Make(static_cast<int>(total));
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(Buffer);
+    char* out = result.Buffer;
+    for (int g = 0; g < groups; g++) {
+        int i = 3 * g;
+        unsigned int bits = in[i] << 16;
+        if (i + 1 < n)
+            bits |= in[i + 1] << 8;
+        if (i + 2 < n)
+            bits |= in[i + 2];
+        *out++ = BASE64_ALPHABET[(bits >> 18) & 0x3F];
+        *out++ = BASE64_ALPHABET[(bits >> 12) & 0x3F];
+        *out++ = i + 1 < n ? BASE64_ALPHABET[(bits >> 6) & 0x3F] : '=';
+        *out++ = i + 2 < n ? BASE64_ALPHABET[bits & 0x3F] : '=';
+        // Every closed line ends with CR LF when breaks are asked for, the last one too.
+        if (linebreaks && ((g + 1) % GROUPS_PER_LINE == 0 || g + 1 == groups)) {
+            *out++ = '\r';
+            *out++ = '\n';
+        }
+    }
+    return result;
+}
+
+STRING BINARY::FromBase64() const
+{
+    const unsigned char* table = Base64DecodeTable();
+    int n = Length();
+    STRING result;
+    result.BlockSize = n / 4 * 3 + 3;
+    result.Make(n / 4 * 3 + 3);
+    int produced = 0;
+    int values[4];
+    int collected = 0;
+    for (int i = 0; i < n; i++) {
+        unsigned char entry = table[static_cast<unsigned char>(Buffer[i])];
+        if (entry == 0xFF)
+            continue; // line breaks, blanks, anything outside the alphabet
+        bool end = entry == 0;
+        if (!end)
+            values[collected++] = entry - 1;
+        if (collected == 4 || end) {
+            if (collected >= 2)
+                result.Buffer[produced++] = static_cast<char>((values[0] << 2) | (values[1] >> 4));
+            if (collected >= 3)
+                result.Buffer[produced++] = static_cast<char>(((values[1] & 0x0F) << 4) | (values[2] >> 2));
+            if (collected == 4)
+                result.Buffer[produced++] = static_cast<char>(((values[2] & 0x03) << 6) | values[3]);
+            collected = 0;
+        }
+        if (end)
+            break; // "=" ends the data; whatever follows is ignored
+    }
+    result.Truncate(produced);
+    return result;
+}
+
+STRING BINARY::FromQuotedPrintable() const
+{
+    int n = Length();
+    STRING result;
+    result.Make(n);
+    int produced = 0;
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(Buffer);
+    for (int i = 0; i < n; i++) {
+        if (in[i] == '=') {
+            if (i + 1 < n && in[i + 1] == '\n') {
+                i += 1; // soft line break
+                continue;
+            }
+            if (i + 2 < n && in[i + 1] == '\r' && in[i + 2] == '\n') {
+                i += 2;
+                continue;
+            }
+            if (i + 2 < n && HexDigit(in[i + 1]) >= 0 && HexDigit(in[i + 2]) >= 0) {
+                result.Buffer[produced++] = static_cast<char>(HexDigit(in[i + 1]) * 16 + HexDigit(in[i + 2]));
+                i += 2;
+                continue;
+            }
+        }
+        result.Buffer[produced++] = static_cast<char>(in[i]);
+    }
+    result.Truncate(produced);
+    return result;
+}
+
+STRING BINARY::Latin1ToUtf8() const
+{
+    int n = Length();
+    STRING result;
+    result.Make(2 * n);
+    int produced = 0;
+    for (int i = 0; i < n; i++) {
+        unsigned char byte = static_cast<unsigned char>(Buffer[i]);
+        if (byte < 0x80) {
+            result.Buffer[produced++] = static_cast<char>(byte);
+        } else {
+            result.Buffer[produced++] = static_cast<char>(0xC0 + (byte >> 6));
+            result.Buffer[produced++] = static_cast<char>(0x80 + (byte & 0x3F));
+        }
+    }
+    result.Truncate(produced);
+    return result;
+}
+
+STRING BINARY::Utf8ToLatin1() const
+{
+    int n = Length();
+    STRING result;
+    result.Make(n);
+    int produced = 0;
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(Buffer);
+    for (int i = 0; i < n;) {
+        unsigned char lead = in[i];
+        if (lead < 0x80) {
+            result.Buffer[produced++] = static_cast<char>(lead);
+            i++;
+        } else if (lead >= 0xC0 && lead <= 0xDF) {
+            int count = i + 2;
+            if (!TARVO_CHECK(count <= StrLen, "count<=this->StrLen", nullptr)) {
+                i++;
+                continue;
+            }
+            unsigned char char2 = in[i + 1];
+            if (!TARVO_CHECK(!((char2 & 0xC0) != 0x80), "!((char2 & 0xC0) != 0x80)", nullptr)) {
+                i++;
+                continue;
+            }
+            result.Buffer[produced++] = static_cast<char>((lead << 6) | (char2 & 0x3F));
+            i += 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            int count = i + 3;
+            if (!TARVO_CHECK(count <= StrLen, "count<=this->StrLen", nullptr)) {
+                i++;
+                continue;
+            }
+            unsigned char char2 = in[i + 1];
+            unsigned char char3 = in[i + 2];
+            if (!TARVO_CHECK(!((char2 & 0xC0) != 0x80) || ((char3 & 0xC0) != 0x80),
+                             "!((char2 & 0xC0) != 0x80) || ((char3 & 0xC0) !=0x80)", nullptr)) {
+                i++;
+                continue;
+            }
+            result.Buffer[produced++] = static_cast<char>((char2 << 6) | (char3 & 0x3F));
+            i += 3;
+        } else {
+            TARVO_CHECK(false, "FALSE", nullptr);
+            i++;
+        }
+    }
+    result.Truncate(produced);
+    return result;
+}
+
+BINARY operator+(const BINARY& a, const BINARY& b)
+{
+    const char* left = NullGuard(a.Buffer, "BIN::op1||");
+    const char* right = NullGuard(b.Buffer, "BIN::op2||");
+    BINARY result;
+    ConcatInto(result, left, GuardedLength(a, left), right, GuardedLength(b, right));
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------
+// STRING
+
+STRING::STRING() = default;
+
+STRING::STRING(const char* text, int codepage) : CodePage(codepage)
+{
+    if (text)
+        Make(static_cast<int>(strlen(text)), text);
+}
+
+STRING::STRING(const char* text, int blocksize, int codepage) : CodePage(codepage)
+{
+    BlockSize = blocksize;
+    Make(text ? static_cast<int>(strlen(text)) : -1, text);
+}
+
+STRING::STRING(int value)
+{
+    BlockSize = 16;
+    char digits[16];
+    int length = snprintf(digits, sizeof(digits), "%d", value);
+    Make(length, digits);
+}
+
+STRING::STRING(unsigned long value)
+{
+    BlockSize = 16;
+    char digits[24];
+    int length = snprintf(digits, sizeof(digits), "%lu", value);
+    Make(length, digits);
+}
+
+STRING::STRING(const STRING& other) : BINARY(other), CodePage(other.CodePage) {}
+
+STRING::STRING(STRING&& other) noexcept : BINARY(std::move(other)), CodePage(other.CodePage) {}
+
+STRING::STRING(const BINARY& bytes)
+{
+    if (bytes.Buffer)
+        Make(bytes.StrLen, bytes.Buffer);
+}
+
+STRING& STRING::operator=(const STRING& other)
+{
+    if (this == &other)
+        return *this;
+    BINARY::operator=(other);
+    CodePage = other.CodePage;
+    return *this;
+}
+
+STRING& STRING::operator=(STRING&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    BINARY::operator=(std::move(other));
+    CodePage = other.CodePage;
+    return *this;
+}
+
+STRING& STRING::operator=(const char* text)
+{
+    return *this = STRING(text);
+}
+
+char& STRING::operator[](int i)
+{
+    thread_local char scratch = 0;
+    if (i >= 0 && i < StrLen && Buffer)
+        return Buffer[i];
+    TARVO_CHECK_FORMAT(false, "i>=0 && i<this->StrLen", "i= %d, len= %d, buf= %s", i, StrLen,
+                       Buffer ? Buffer : "<NULL>");
+    scratch = 0;
+    return scratch;
+}
+
+char* STRING::Ptr(int i)
+{
+    thread_local char scratch = 0;
+    if (i >= 0 && i <= StrLen && Buffer)
+        return Buffer + i;
+    if (!Buffer && i == 0) {
+        scratch = 0;
+        return &scratch; // the terminator of a text without a buffer
+    }
+    TARVO_CHECK_FORMAT(false, "i>=0 && i<=this->StrLen", "i= %d, len= %d, buf= %s", i, StrLen,
+                       Buffer ? Buffer : "<NULL>");
+    scratch = 0;
+    return &scratch;
+}
+
+int STRING::ToInt() const
+{
+    const char* text = NullGuard(Buffer, "ToInt");
+    return text ? atoi(text) : 0;
+}
+
+bool STRING::EqualsNoCase(const char* text) const
+{
+    return CompareNoCase(Buffer, text, true) == 0;
+}
+
+bool STRING::Equals(const char* text) const
+{
+    if (!Buffer || !text)
+        return !Buffer && !text;
+    return strcmp(Buffer, text) == 0;
+}
+
+void STRING::ToUpper()
+{
+    if (!Buffer) {
+        NullGuard(Buffer, "ToUpper");
+        return;
+    }
+    for (char* p = Buffer; *p; p++)
+        if (*p >= 'a' && *p <= 'z')
+            *p = static_cast<char>(*p - 'a' + 'A');
+}
+
+void STRING::ToLower()
+{
+    if (!Buffer) {
+        NullGuard(Buffer, "ToLower");
+        return;
+    }
+    for (char* p = Buffer; *p; p++)
+        *p = FoldCase(*p);
+}
+
+int STRING::Pos(const char* needle, int start) const
+{
+    const char* text = NullGuard(Buffer, "Pos Buffer");
+    needle = NullGuard(needle, "Pos str");
+    if (!text || !needle || !Buffer)
+        return -1;
+    start = std::max(start, 0);
+    if (start >= StrLen)
+        return -1;
+    const char* found = strstr(Buffer + start, needle);
+    return found ? static_cast<int>(found - Buffer) : -1;
+}
+
+int STRING::iPos(const char* needle, int start) const
+{
+    const char* text = NullGuard(Buffer, "iPos Buffer");
+    needle = NullGuard(needle, "iPos str");
+    if (!text || !needle || !Buffer)
+        return -1;
+    start = std::max(start, 0);
+    if (start >= StrLen)
+        return -1;
+    int length = static_cast<int>(strlen(needle));
+    if (length == 0)
+        return start;
+    char first = FoldCase(needle[0]);
+    for (int i = start; i <= StrLen - length; i++)
+        if (FoldCase(Buffer[i]) == first && EqualNoCase(Buffer + i, needle, length))
+            return i;
+    return -1;
+}
+
+bool STRING::Find(const char* needle, int* pos, int start) const
+{
+    int found = Pos(needle, start);
+    if (pos)
+        *pos = found;
+    return found != -1;
+}
+
+bool STRING::iFind(const char* needle, int* pos, int start) const
+{
+    int found = iPos(needle, start);
+    if (pos)
+        *pos = found;
+    return found != -1;
+}
+
+void STRING::Append(const char* text, int n)
+{
+    text = NullGuard(text, "STRING::Append op1");
+    if (!text)
+        return;
+    if (n == -1)
+        n = static_cast<int>(strlen(text));
+    BINARY::Append(text, std::max(n, 0));
+}
+
+void STRING::Append(const STRING& other)
+{
+    BINARY::Append(other);
+}
+
+void STRING::Append(char c)
+{
+    BINARY::Append(&c, 1);
+}
+
+void STRING::AppendFormat(const char* format, ...)
+{
+    char area[FORMAT_AREA];
+    va_list args;
+    va_start(args, format);
+    int length = FormatBounded(area, format, args);
+    va_end(args);
+    BINARY::Append(area, length);
+}
+
+void STRING::Format(const char* format, ...)
+{
+    char area[FORMAT_AREA];
+    va_list args;
+    va_start(args, format);
+    int length = FormatBounded(area, format, args);
+    va_end(args);
+    Make(length, area);
+    CodePage = 1252;
+}
+
+void STRING::Insert(const char* text, int pos)
+{
+    if (text && text == Buffer) {
+        TARVO_CHECK(false, "text!=this->Buffer", nullptr);
+        return;
+    }
+    text = NullGuard(text, "Insert");
+    if (!text || pos < 0 || pos > StrLen)
+        return;
+    if (pos == StrLen) {
+        Append(text);
+        return;
+    }
+    // A part of this very text is copied before the buffer moves.
+    STRING copy;
+    if (Buffer && text > Buffer && text < Buffer + BufLen) {
+        copy = STRING(text);
+        text = copy.Buffer;
+    }
+    int length = static_cast<int>(strlen(text));
+    int oldLength = StrLen;
+    Make(oldLength + length);
+    memmove(Buffer + pos + length, Buffer + pos, oldLength - pos);
+    memcpy(Buffer + pos, text, length);
+}
+
+void STRING::Replace(const char* oldtext, const char* newtext, int casesensitive)
+{
+    if (!oldtext)
+        return;
+    if (!newtext)
+        newtext = "<NULL>";
+    if (!*oldtext || strcmp(oldtext, newtext) == 0)
+        return;
+    int oldLength = static_cast<int>(strlen(oldtext));
+    int newLength = static_cast<int>(strlen(newtext));
+    // One pass over the original text: the search goes on behind each inserted text, so what
+    // was inserted is never searched again.
+    int found = casesensitive ? Pos(oldtext, 0) : iPos(oldtext, 0);
+    if (found < 0)
+        return;
+    BINARY result;
+    int copied = 0;
+    while (found >= 0) {
+        result.Append(Buffer + copied, found - copied);
+        result.Append(newtext, newLength);
+        copied = found + oldLength;
+        found = casesensitive ? Pos(oldtext, copied) : iPos(oldtext, copied);
+    }
+    result.Append(Buffer + copied, StrLen - copied);
+    Make(result.StrLen, result.Buffer);
+}
+
+void STRING::Trim(char how, const char* chars)
+{
+    char mode = (how >= 'a' && how <= 'z') ? static_cast<char>(how - 'a' + 'A') : how;
+    if (!TARVO_CHECK(mode == 'L' || mode == 'R' || mode == 'B', "how=='L' || how=='R' || how=='B'", nullptr))
+        return;
+    if (!IsFilled() || !chars)
+        return;
+    // A zero byte is never in the set, so trimming stops there from either side.
+    auto inSet = [chars](char c) { return c != 0 && strchr(chars, c) != nullptr; };
+    int begin = 0;
+    int end = StrLen;
+    if (mode == 'L' || mode == 'B')
+        while (begin < end && inSet(Buffer[begin]))
+            begin++;
+    if (mode == 'R' || mode == 'B')
+        while (end > begin && inSet(Buffer[end - 1]))
+            end--;
+    if (begin == 0 && end == StrLen)
+        return;
+    int length = end - begin;
+    memmove(Buffer, Buffer + begin, length);
+    memset(Buffer + length, 0, StrLen - length);
+    StrLen = length;
+}
+
+void STRING::Truncate(int n)
+{
+    if (!TARVO_CHECK(n >= 0, "newlength>=0", nullptr))
+        return;
+    if (Buffer && n < StrLen) {
+        memset(Buffer + n, 0, StrLen - n);
+        StrLen = n;
+    }
+}
+
+void STRING::DeleteLeft(int n)
+{
+    if (!TARVO_CHECK(n >= 0, "howmany>=0", nullptr) || n == 0)
+        return;
+    if (n < StrLen) {
+        memmove(Buffer, Buffer + n, StrLen - n);
+        memset(Buffer + StrLen - n, 0, n);
+        StrLen -= n;
+    } else {
+        Truncate(0);
+    }
+}
+
+void STRING::DeleteRight(int n)
+{
+    if (!TARVO_CHECK(n >= 0, "howmany>=0", nullptr))
+        return;
+    Truncate(n >= StrLen ? 0 : StrLen - n);
+}
+
+void STRING::MakeNotNull()
+{
+    if (!Buffer)
+        Make(0);
+}
+
+STRING STRING::Mid(int pos, int n) const
+{
+    STRING result;
+    if (!TARVO_CHECK(pos >= 0, "pos>=0", nullptr)) {
+        result.Make(0);
+        return result;
+    }
+    int length = PartLength(Length(), pos, n);
+    result.Make(length, length > 0 ? Buffer + pos : "");
+    return result;
+}
+
+STRING STRING::Left(int n) const
+{
+    return Mid(0, n);
+}
+
+STRING STRING::Right(int n) const
+{
+    return Mid(std::max(Length() - n, 0), n);
+}
+
+STRING STRING::Field(int n, const char* delims, int flags) const
+{
+    STRING result;
+    if (Buffer && n >= 0) {
+        bool isDelimiter[256] = {};
+        for (const char* d = delims ? delims : ""; *d; d++)
+            isDelimiter[static_cast<unsigned char>(*d)] = true;
+        auto nextDelimiter = [&](int from) {
+            while (from < StrLen && !isDelimiter[static_cast<unsigned char>(Buffer[from])])
+                from++;
+            return from;
+        };
+        int start = 0;
+        bool exists = true;
+        for (int skipped = 0; skipped < n; skipped++) {
+            int d = nextDelimiter(start);
+            if (d >= StrLen) {
+                exists = false;
+                break;
+            }
+            start = d + 1;
+        }
+        if (exists) {
+            int end = (flags & 0xFFFF) ? StrLen : nextDelimiter(start);
+            result = Mid(start, end - start);
+        }
+    }
+    if (!result.Buffer && (flags & 0x10000))
+        result.Make(0);
+    return result;
+}
+
+STRING operator+(const STRING& a, const char* b)
+{
+    const char* left = NullGuard(a.Buffer, "STR::op1||");
+    const char* right = NullGuard(b, "STR::op2||");
+    STRING result;
+    ConcatInto(result, left, GuardedLength(a, left), right, right ? static_cast<int>(strlen(right)) : 0);
+    return result;
+}
+
+STRING operator+(const STRING& a, const STRING& b)
+{
+    const char* left = NullGuard(a.Buffer, "STR::op1||");
+    const char* right = NullGuard(b.Buffer, "STR::op2||");
+    STRING result;
+    ConcatInto(result, left, GuardedLength(a, left), right, GuardedLength(b, right));
+    return result;
+}
+
+STRING operator+(const char* a, const STRING& b)
+{
+    const char* left = NullGuard(a, "STR::op1||");
+    const char* right = NullGuard(b.Buffer, "STR::op2||");
+    STRING result;
+    ConcatInto(result, left, left ? static_cast<int>(strlen(left)) : 0, right, GuardedLength(b, right));
+    return result;
+}

@@ -1,0 +1,153 @@
+// Text types of the class library: BINARY (growable byte buffer), STRING (8-bit,
+// length-counted text with a code-page tag) and WSTRING (its UTF-16 companion).
+//   BINARY  - storage model: Make, growth granules, buffer pool, byte append, encodings
+//   STRING  - text operations: search, replace, fields, trim, formatting
+//   WSTRING - the narrow-facing part of the wide companion
+#pragma once
+
+#include <cstdint>
+
+#if defined(__GNUC__)
+#define TARVO_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
+#else
+#define TARVO_PRINTF(fmt, args)
+#endif
+
+constexpr uint32_t STRINGFLAG_BINARY = 0x01;    // raw bytes; the key/value writer stores them in base64
+constexpr uint32_t STRINGFLAG_DYNABLOCK = 0x02; // the growth granule follows the buffer size
+constexpr uint32_t STRINGFLAG_WIDE = 0x10;      // UTF-16 content, terminated by two zero bytes
+
+// Code-page markers that are not Windows code page numbers.
+constexpr int UNICODE_CPSYSTEM = -2;
+constexpr int UNICODE_CPFLAT = -3;
+constexpr int UNICODE_CPUTF8 = -4;
+
+constexpr int STRING_DEFAULT_BLOCKSIZE = 96;
+
+class STRING;
+
+class BINARY {
+public:
+    char* Buffer = nullptr; // null in the NULL state
+    int StrLen = 0;         // bytes in use
+    int BufLen = 0;         // bytes allocated
+    int BlockSize = STRING_DEFAULT_BLOCKSIZE;
+    uint32_t Flags = 0;
+
+    BINARY();
+    BINARY(const void* data, int length, int blocksize = STRING_DEFAULT_BLOCKSIZE);
+    BINARY(double value, int precision); // "%1.*lf"; precision -1: 4 decimals, trailing zeros cut
+    BINARY(const BINARY& other);
+    BINARY(BINARY&& other) noexcept;
+    BINARY& operator=(const BINARY& other);
+    BINARY& operator=(BINARY&& other) noexcept;
+    ~BINARY();
+
+    void Free();
+    // Sets the length to n (n < 0: only fixes the granule); copies n bytes when data is given,
+    // otherwise keeps the content and zero-fills new bytes.
+    void Make(int n, const void* data = nullptr);
+    void Append(const void* bytes, int n);
+    void Append(const BINARY& other);
+
+    int Length() const { return Buffer ? StrLen : 0; }
+    bool IsNull() const { return Buffer == nullptr; }
+    char& At(int i); // checked byte access; out of range gives a scratch zero byte
+    BINARY Mid(int pos, int n = -1) const;
+
+    bool Load(const char* path, const char* mode = "r");
+    bool Save(const char* path, const char* mode = "w") const;
+
+    STRING ToHex() const;
+    BINARY FromHex() const;
+    STRING ToBase64(bool linebreaks) const;
+    STRING FromBase64() const;
+    STRING FromQuotedPrintable() const;
+    STRING Latin1ToUtf8() const;
+    STRING Utf8ToLatin1() const;
+};
+
+BINARY operator+(const BINARY& a, const BINARY& b);
+
+class STRING : public BINARY {
+public:
+    int CodePage = 1252;
+
+    STRING();
+    STRING(const char* text, int codepage = 1252);
+    STRING(const char* text, int blocksize, int codepage);
+    explicit STRING(int value);
+    explicit STRING(unsigned long value);
+    STRING(const STRING& other);
+    STRING(STRING&& other) noexcept;
+    explicit STRING(const BINARY& bytes);
+    STRING& operator=(const STRING& other);
+    STRING& operator=(STRING&& other) noexcept;
+    STRING& operator=(const char* text);
+
+    // The content as C text; "" in the NULL state, so it is always safe to pass on.
+    const char* c_str() const { return Buffer ? Buffer : ""; }
+    bool IsFilled() const { return Buffer && StrLen > 0; }
+    char& operator[](int i); // 0 <= i < StrLen, checked
+    char* Ptr(int i);        // 0 <= i <= StrLen (the terminator may be addressed), checked
+    int ToInt() const;
+    bool EqualsNoCase(const char* text) const;
+    bool NotEqualsNoCase(const char* text) const { return !EqualsNoCase(text); }
+    bool Equals(const char* text) const; // exact byte compare up to the first zero byte
+    void ToUpper();
+    void ToLower();
+
+    int Pos(const char* needle, int start = 0) const;
+    int iPos(const char* needle, int start = 0) const;
+    bool Find(const char* needle, int* pos = nullptr, int start = 0) const;
+    bool iFind(const char* needle, int* pos = nullptr, int start = 0) const;
+
+    void Append(const char* text, int n = -1);
+    void Append(const STRING& other);
+    void Append(char c);
+    STRING& operator+=(const char* text)
+    {
+        Append(text);
+        return *this;
+    }
+    STRING& operator+=(const STRING& other)
+    {
+        Append(other);
+        return *this;
+    }
+    STRING& operator+=(char c)
+    {
+        Append(c);
+        return *this;
+    }
+    void AppendFormat(const char* format, ...) TARVO_PRINTF(2, 3);
+    void Format(const char* format, ...) TARVO_PRINTF(2, 3);
+    void Insert(const char* text, int pos);
+    void Replace(const char* oldtext, const char* newtext, int casesensitive = 1);
+    void Trim(char how = 'B', const char* chars = " \t\r\n");
+    void Truncate(int n);
+    void DeleteLeft(int n);
+    void DeleteRight(int n);
+    void MakeNotNull();
+
+    STRING Mid(int pos, int n = -1) const;
+    STRING Left(int n) const;
+    STRING Right(int n) const;
+    // The n-th field between delimiter characters; low 16 bits of flags: take the rest of the
+    // text; bit 0x10000: a missing field gives the empty text instead of NULL.
+    STRING Field(int n, const char* delims, int flags = 0) const;
+};
+
+STRING operator+(const STRING& a, const char* b);
+STRING operator+(const STRING& a, const STRING& b);
+STRING operator+(const char* a, const STRING& b);
+
+// Library comparisons (ASCII letters folded, then byte order).
+int CompareNoCase(const char* a, const char* b, bool nulltolerant);
+int CompareBytes(const void* a, const void* b, int n);
+
+// Substitute for a missing operand: "<NULL>" unless DOREREDERAZUVAZ says otherwise.
+const char* NullGuard(const char* p, const char* context);
+
+// Releases the pooled 96-byte buffers; called once at program exit.
+void StringPoolShutdown();
