@@ -9,37 +9,10 @@
 #include "diag/assert.h"
 #include "approot/ostype.h"
 #include "diag/logit.h"
+#include "osys/handles.h"
 #include "ui/window.h"
 
 namespace {
-
-// Owner of a kernel handle that is invalid when null (process and thread handles).
-class KernelHandle {
-public:
-    explicit KernelHandle(HANDLE handle = nullptr) : handle(handle) {}
-    KernelHandle(const KernelHandle&) = delete;
-    KernelHandle& operator=(const KernelHandle&) = delete;
-    ~KernelHandle() { reset(); }
-    HANDLE get() const { return handle; }
-    HANDLE release()
-    {
-        HANDLE h = handle;
-        handle = nullptr;
-        return h;
-    }
-    void reset()
-    {
-        if (handle) {
-            DWORD error = GetLastError();
-            CloseHandle(handle);
-            SetLastError(error);
-        }
-        handle = nullptr;
-    }
-
-private:
-    HANDLE handle;
-};
 
 // The shell library is loaded when a shell function is first needed: it is large, and the
 // controller's own roads never use it, so the process starts without it.
@@ -214,7 +187,7 @@ int StartProgram(const char* program, const char* parameters, const char* workdi
         LogPrint("StartProgram done ok= %d\n", 0);
         return 0;
     }
-    KernelHandle process(info.hProcess), thread(info.hThread);
+    UniqueHandle process(info.hProcess), thread(info.hThread);
 
     if (sync) {
         while (WaitForSingleObject(process.get(), slice) == WAIT_TIMEOUT)
@@ -277,7 +250,7 @@ bool ShellExecuteRunSync(HWND owner, const char* program, const char* parameters
     auto shellExecuteEx = GetFunction<ShellExecuteExFn>(ShellLibrary(), "ShellExecuteExA");
     if (!shellExecuteEx || !shellExecuteEx(&info) || !info.hProcess)
         return false;
-    KernelHandle process(info.hProcess);
+    UniqueHandle process(info.hProcess);
     if (WaitForSingleObject(process.get(), timeout) != WAIT_OBJECT_0)
         return false;
     DWORD code = 0;

@@ -1,41 +1,12 @@
-// ScHandle: owner of one Service Control Manager handle (manager or service).
+// Service Control Manager handles: the manager of the active database and opened services.
 #pragma once
 
 #include <windows.h>
 
-#include <utility>
+#include "osys/handles.h"
 
-class ScHandle {
-public:
-    ScHandle() = default;
-    explicit ScHandle(SC_HANDLE handle) : handle(handle) {}
-    ScHandle(const ScHandle&) = delete;
-    ScHandle& operator=(const ScHandle&) = delete;
-    ScHandle(ScHandle&& other) noexcept : handle(other.release()) {}
-    ScHandle& operator=(ScHandle&& other) noexcept
-    {
-        reset(other.release());
-        return *this;
-    }
-    ~ScHandle() { reset(); }
-
-    SC_HANDLE get() const { return handle; }
-    explicit operator bool() const { return handle != nullptr; }
-    SC_HANDLE release() { return std::exchange(handle, nullptr); }
-    // Closing keeps the thread's last error, so a failure is reported with its own cause.
-    void reset(SC_HANDLE newHandle = nullptr)
-    {
-        if (handle) {
-            DWORD error = GetLastError();
-            CloseServiceHandle(handle);
-            SetLastError(error);
-        }
-        handle = newHandle;
-    }
-
-private:
-    SC_HANDLE handle = nullptr;
-};
+// Owner of a manager or service handle; closing keeps the thread's last error.
+using ScHandle = UniqueScHandle;
 
 // The manager of the active database on this machine, with all access.
 inline ScHandle OpenServiceManager()

@@ -1,84 +1,13 @@
-// Move-only owners of Win32 handles used by the test rig, one type per handle kind:
-//   UniqueHandle      - kernel object handle, null when empty (processes, threads)
-//   UniqueFileHandle  - file handle from CreateFile, INVALID_HANDLE_VALUE when empty
-//   UniqueFindHandle  - FindFirstFile search handle, INVALID_HANDLE_VALUE when empty
-//   UniqueScHandle    - Service Control Manager or service handle, null when empty
+// The rig's names for the library's handle owners.
 #pragma once
 
-#include <windows.h>
-
-#include <utility>
+#include "osys/handles.h"
 
 namespace rig {
 
-// Owns one handle described by Traits (its type, its empty value and how it is closed).
-template <typename Traits>
-class UniqueResource {
-public:
-    using Handle = typename Traits::Handle;
-
-    UniqueResource() = default;
-    explicit UniqueResource(Handle handle) : value(handle) {}
-    ~UniqueResource() { reset(); }
-
-    UniqueResource(const UniqueResource&) = delete;
-    UniqueResource& operator=(const UniqueResource&) = delete;
-    UniqueResource(UniqueResource&& other) noexcept : value(other.release()) {}
-    UniqueResource& operator=(UniqueResource&& other) noexcept
-    {
-        if (this != &other) {
-            reset(other.release());
-        }
-        return *this;
-    }
-
-    Handle get() const { return value; }
-    explicit operator bool() const { return value != Traits::Empty(); }
-
-    Handle release() { return std::exchange(value, Traits::Empty()); }
-
-    // Closing keeps the thread's last error, so a failure is reported with the error that caused it.
-    void reset(Handle handle = Traits::Empty())
-    {
-        Handle old = std::exchange(value, handle);
-        if (old != Traits::Empty()) {
-            DWORD error = GetLastError();
-            Traits::Close(old);
-            SetLastError(error);
-        }
-    }
-
-private:
-    Handle value = Traits::Empty();
-};
-
-struct KernelHandleTraits {
-    using Handle = HANDLE;
-    static Handle Empty() { return nullptr; }
-    static void Close(Handle handle) { CloseHandle(handle); }
-};
-
-struct FileHandleTraits {
-    using Handle = HANDLE;
-    static Handle Empty() { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle handle) { CloseHandle(handle); }
-};
-
-struct FindHandleTraits {
-    using Handle = HANDLE;
-    static Handle Empty() { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle handle) { FindClose(handle); }
-};
-
-struct ScHandleTraits {
-    using Handle = SC_HANDLE;
-    static Handle Empty() { return nullptr; }
-    static void Close(Handle handle) { CloseServiceHandle(handle); }
-};
-
-using UniqueHandle = UniqueResource<KernelHandleTraits>;
-using UniqueFileHandle = UniqueResource<FileHandleTraits>;
-using UniqueFindHandle = UniqueResource<FindHandleTraits>;
-using UniqueScHandle = UniqueResource<ScHandleTraits>;
+using ::UniqueFileHandle;
+using ::UniqueFindHandle;
+using ::UniqueHandle;
+using ::UniqueScHandle;
 
 } // namespace rig
