@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "approot/arguments.h"
@@ -179,6 +180,15 @@ void Init(int argc, char** argv, int defaultLanguage)
              GetUserDefaultLCID(), GetSystemDefaultLCID(), GetThreadLocale() & 0x3FF);
 }
 
+void InitCommonControls()
+{
+    static std::once_flag done;
+    std::call_once(done, [] {
+        INITCOMMONCONTROLSEX controls = {8, 0x7FF};
+        InitCommonControlsEx(&controls);
+    });
+}
+
 void Shutdown(int exitCode)
 {
     LogPrint("\n");
@@ -202,9 +212,6 @@ int Start(HINSTANCE instance, APPMAINFUNC appMain)
     int argc = SplitCommandLine(commandLine.data(), programPath, slots, SPLIT_SLOTS);
 
     SetupHeap();
-
-    INITCOMMONCONTROLSEX controls = {8, 0x7FF};
-    InitCommonControlsEx(&controls);
 
     // Without TZ the C runtime's time functions follow the system's time zone.
     _putenv("TZ=");

@@ -40,5 +40,9 @@ namespace TARVOAPP {
 int Start(HINSTANCE instance, APPMAINFUNC appMain);
 void Init(int argc, char** argv, int defaultLanguage);
 void Shutdown(int exitCode);
+// Registers the common control classes (all of them, once). Called by the window toolkit
+// before its first window instead of at start: a run that shows no window never loads the
+// window libraries, which the program takes delay-loaded.
+void InitCommonControls();
 
 } // namespace TARVOAPP

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "approot/approot.h"
 #include "diag/logit.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
@@ -59,6 +60,9 @@ void SERVICELAUNCHER::Run()
     FILENAME application(directory.c_str(), programPath);
     STRING workdir = WorkingDirectory(directory);
     LogPrint("SERVICELAUNCHER::Run %s in %s\n", application.c_str(), workdir.c_str());
+    // The application must open its window on this process's desktop, or OnStop cannot find
+    // it: join the desktop (the window libraries load delayed) before starting the application.
+    TARVOAPP::InitCommonControls();
     OSYS::StartProgram(application.c_str(), "/service", workdir.c_str(), nullptr, OSYS::START_SYNC, nullptr, nullptr);
     LogPrint("SERVICELAUNCHER::Run done\n");
 }

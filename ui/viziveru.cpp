@@ -21,6 +21,7 @@ STRING ResourceString(UINT id)
 int ShowBox(const char* operation, HWND parent, const char* title, const char* text, UINT flags)
 {
     LogPrint("VIZIVERU::%s title=%s text=%s\n", operation, title ? title : "<NULL>", text ? text : "<NULL>");
+    TARVOAPP::InitCommonControls();
     HWND owner = parent ? GetAncestor(parent, GA_ROOT) : nullptr;
     STRING body = WrapMessageText(STRING(text), MESSAGE_WIDTH, 0);
     STRING caption = title ? STRING(title) : ResourceString(10001);
