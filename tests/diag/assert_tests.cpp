@@ -8,21 +8,9 @@
 #include "approot/approot.h"
 #include "diag/assert.h"
 #include "diag/logit.h"
+#include "scratch.h"
 
 namespace {
-
-std::string ReadText(const std::string& path)
-{
-    std::string bytes;
-    if (FILE* f = fopen(path.c_str(), "rb")) {
-        char block[4096];
-        size_t n;
-        while ((n = fread(block, 1, sizeof(block), f)) > 0)
-            bytes.append(block, n);
-        fclose(f);
-    }
-    return bytes;
-}
 
 // Runs a test inside a fresh current directory, where "assert.log" is written.
 class AssertTest : public testing::Test {
@@ -44,7 +32,7 @@ protected:
         RemoveDirectoryA(folder.c_str());
         gLocale = 9;
     }
-    std::string AssertLog() const { return ReadText(folder + "\\assert.log"); }
+    std::string AssertLog() const { return rig::ReadFileBytes(folder + "\\assert.log"); }
 
     char previous[MAX_PATH] = {};
     std::string folder;

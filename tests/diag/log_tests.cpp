@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "diag/logit.h"
+#include "scratch.h"
 #include "osys/osysfile.h"
 
 namespace {
@@ -25,19 +26,6 @@ std::string DocumentsPath(const std::string& name)
     char folder[MAX_PATH] = {};
     SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder);
     return std::string(folder) + "\\" + name;
-}
-
-std::string ReadBytes(const std::string& path)
-{
-    std::string bytes;
-    if (FILE* f = fopen(path.c_str(), "rb")) {
-        char block[4096];
-        size_t n;
-        while ((n = fread(block, 1, sizeof(block), f)) > 0)
-            bytes.append(block, n);
-        fclose(f);
-    }
-    return bytes;
 }
 
 // Lines of a log file after its two header lines, each without its CR LF.
@@ -67,7 +55,7 @@ public:
         LogSwitch("/LOGITCLOSE");
         DeleteFileA(path.c_str());
     }
-    std::string Bytes() const { return ReadBytes(path); }
+    std::string Bytes() const { return rig::ReadFileBytes(path); }
     std::vector<std::string> Lines() const { return BodyLines(Bytes()); }
     const std::string path;
 };
@@ -159,7 +147,7 @@ TEST(Log, KeepAppendsOnANewLine)
     LogSwitch(("-logitkeep:" + path).c_str());
     LogPrint("second run\n");
     LogSwitch("/logitclose");
-    std::string bytes = ReadBytes(path);
+    std::string bytes = rig::ReadFileBytes(path);
     EXPECT_EQ(bytes.rfind("earlier run, no line end\r\n[", 0), 0u) << bytes;
     EXPECT_NE(bytes.find("] second run\r\n"), std::string::npos);
     DeleteFileA(path.c_str());
@@ -172,7 +160,7 @@ TEST(Log, DefaultAndUniqueTargetsLieInTheDocumentsFolder)
     LogSwitch("/LOGIT");
     LogPrint("default target\n");
     LogSwitch("/LOGITCLOSE");
-    EXPECT_NE(ReadBytes(defaultPath).find("default target"), std::string::npos);
+    EXPECT_NE(rig::ReadFileBytes(defaultPath).find("default target"), std::string::npos);
     DeleteFileA(defaultPath.c_str());
 
     LogSwitch("/LOGIT:UNIQUE");
@@ -187,7 +175,7 @@ TEST(Log, DefaultAndUniqueTargetsLieInTheDocumentsFolder)
     FindClose(search);
     std::string unique = DocumentsPath(found.cFileName);
     EXPECT_TRUE(std::regex_match(std::string(found.cFileName), std::regex(R"(LOGIT_\d+_\d{1,3}_[0-9A-F]+\.log)")));
-    EXPECT_NE(ReadBytes(unique).find("unique target"), std::string::npos);
+    EXPECT_NE(rig::ReadFileBytes(unique).find("unique target"), std::string::npos);
     DeleteFileA(unique.c_str());
 }
 
