@@ -14,6 +14,7 @@
 #include "diag/logit.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "ui/window.h"
 
 int gLocale = 9;
 STRING gWorkDir;
@@ -215,6 +216,8 @@ int Start(HINSTANCE instance, APPMAINFUNC appMain)
 
     // Without TZ the C runtime's time functions follow the system's time zone.
     _putenv("TZ=");
+    // The millisecond clock counts from here.
+    WINDOW::ResetClock();
 
     LogPrint("TARVOAPP instance= %p gMainThreadId= %08lx\n", static_cast<void*>(instance), GetCurrentThreadId());
     Init(argc, slots, GetUserDefaultLCID() & 0x3FF);

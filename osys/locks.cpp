@@ -7,6 +7,7 @@
 
 #include "diag/assert.h"
 #include "diag/logit.h"
+#include "ui/window.h"
 
 namespace {
 
@@ -59,6 +60,8 @@ MUTEXSEM::~MUTEXSEM()
 bool MUTEXSEM::Obtain(int timeout)
 {
     DWORD me = GetCurrentThreadId();
+    if (MessageThread != 0 && MessageThread == me)
+        return WinObtain(timeout);
     if (hmux && owner.load(std::memory_order_relaxed) == me) {
         depth++;
         LogPrintLevel(11, "MUTEXSEM::Obtain %p rc= %d\n", hmux, static_cast<int>(WAIT_OBJECT_0));
@@ -71,6 +74,29 @@ bool MUTEXSEM::Obtain(int timeout)
         // The wait made this thread the owner, but the caller is told it failed and will
         // not release it; give it back so that the mutex is not held for ever.
         ReleaseMutex(hmux);
+        return false;
+    }
+    if (rc != WAIT_OBJECT_0)
+        return false;
+    owner.store(me, std::memory_order_relaxed);
+    depth = 1;
+    return true;
+}
+
+bool MUTEXSEM::WinObtain(int timeout)
+{
+    if (!hmux)
+        return false;
+    DWORD me = GetCurrentThreadId();
+    if (owner.load(std::memory_order_relaxed) == me) {
+        depth++;
+        LogPrintLevel(11, "MUTEXSEM::WinObtain %p rc= %d\n", hmux, static_cast<int>(WAIT_OBJECT_0));
+        return true;
+    }
+    DWORD rc = WINDOW::WinWaitForSingleObjectResult(hmux, WaitTime(timeout));
+    LogPrintLevel(11, "MUTEXSEM::WinObtain %p rc= %d\n", hmux, static_cast<int>(rc));
+    if (rc == WAIT_ABANDONED) {
+        ReleaseMutex(hmux); // as in Obtain: a mutex reported as not acquired is not kept
         return false;
     }
     if (rc != WAIT_OBJECT_0)

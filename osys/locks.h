@@ -18,7 +18,11 @@ public:
     MUTEXSEM& operator=(const MUTEXSEM&) = delete;
 
     // True only when the mutex was acquired (an abandoned mutex is not); -1 waits without limit.
+    // With a message thread set, a wait on that thread is a WinObtain.
     bool Obtain(int timeout = -1);
+    // Waits while dispatching the calling thread's window messages, so that its windows stay
+    // answered; false when there is no handle or the mutex was not acquired.
+    bool WinObtain(int timeout = -1);
     void Release();
 
     void* hmux = nullptr;            // the mutex handle

@@ -73,7 +73,10 @@ run "5 = not installed" "$DEMO_EXE"
 echo
 echo "== 4. service.exe /install registers $SERVICE_NAME with the Service Control Manager"
 run "0 = installed" "$DEMO_EXE" /install
-wine sc qc "$SERVICE_NAME" 2>/dev/null | tr -d '\r' | grep -E 'TYPE|START_TYPE|ERROR_CONTROL|BINARY_PATH_NAME|DISPLAY_NAME'
+# Wine's sc has no "qc"; the manager keeps its database in the registry, shown here instead:
+# Type 0x110 (own process, interactive), Start 2 (automatic), ErrorControl 1 (normal).
+wine reg query "HKLM\\System\\CurrentControlSet\\Services\\$SERVICE_NAME" 2>/dev/null | tr -d '\r' |
+    grep -E '^ +(Type|Start|ErrorControl|ImagePath|DisplayName|ObjectName) ' || true
 echo "== 5. service.exe /install again: the name is taken"
 run "2 = registration failed" "$DEMO_EXE" /install
 # An automatic service may be started by the manager right away; begin from the stopped state.

@@ -46,6 +46,11 @@ void WINDOW::Sleep(int milliseconds)
 
 int WINDOW::WinWaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
+    return WinWaitForSingleObjectResult(handle, milliseconds) == WAIT_OBJECT_0 ? 1 : 0;
+}
+
+DWORD WINDOW::WinWaitForSingleObjectResult(HANDLE handle, DWORD milliseconds)
+{
     DWORD rc;
     for (;;) {
         rc = MsgWaitForMultipleObjects(1, &handle, FALSE, milliseconds, QS_ALLINPUT & 0xFF);
@@ -59,7 +64,7 @@ int WINDOW::WinWaitForSingleObject(HANDLE handle, DWORD milliseconds)
         }
     }
     LogPrint("WINDOW::WinWaitForSingleObject finished\n");
-    return rc == WAIT_OBJECT_0 ? 1 : 0;
+    return rc;
 }
 
 uint64_t WINDOW::Milliseconds()

@@ -15,6 +15,9 @@ public:
     // Waits for a kernel object while dispatching messages (up to 10 per wake-up);
     // 1 when it was signalled, 0 on time-out or failure.
     static int WinWaitForSingleObject(HANDLE handle, DWORD milliseconds);
+    // The same wait, answering the system's wait result (WAIT_OBJECT_0, WAIT_ABANDONED,
+    // WAIT_TIMEOUT or WAIT_FAILED) for callers that must tell them apart.
+    static DWORD WinWaitForSingleObjectResult(HANDLE handle, DWORD milliseconds);
 
     // The millisecond clock: milliseconds since its base (taken at the first reading).
     static uint64_t Milliseconds();

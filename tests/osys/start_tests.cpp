@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
+#include "osys/locks.h"
 #include "osys/osys_win32.h"
 
 namespace {
@@ -109,6 +111,38 @@ TEST(Threads, RecordReachesTheThreadAndWaitClosesTheHandle)
     EXPECT_EQ(code, 42u);
     CloseHandle(observer);
     CloseHandle(release);
+}
+
+} // namespace
+
+namespace {
+
+TEST(MUTEXSEM, WinObtainKeepsMessagesFlowingAndCountsNesting)
+{
+    MUTEXSEM lock;
+    ASSERT_TRUE(lock.WinObtain(-1));
+    EXPECT_TRUE(lock.Obtain(0)); // the holder takes it again at once
+    lock.Release();
+
+    // Another thread holds the lock for a second while this one waits with a message pending.
+    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    lock.Release();
+    std::thread holder([&] {
+        lock.Obtain(-1);
+        SetEvent(held);
+        Sleep(1000);
+        lock.Release();
+    });
+    WaitForSingleObject(held, INFINITE);
+    lock.MessageThread = GetCurrentThreadId();
+    EXPECT_FALSE(lock.Obtain(100)); // through WinObtain: times out
+    PostThreadMessageA(GetCurrentThreadId(), WM_APP, 0, 0);
+    EXPECT_TRUE(lock.Obtain(5000));
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_APP, WM_APP, PM_NOREMOVE)); // dispatched while waiting
+    lock.Release();
+    holder.join();
+    CloseHandle(held);
 }
 
 } // namespace
