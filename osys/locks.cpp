@@ -59,44 +59,36 @@ MUTEXSEM::~MUTEXSEM()
 
 bool MUTEXSEM::Obtain(int timeout)
 {
-    DWORD me = GetCurrentThreadId();
-    if (MessageThread != 0 && MessageThread == me)
+    if (MessageThread != 0 && MessageThread == GetCurrentThreadId())
         return WinObtain(timeout);
-    if (hmux && owner.load(std::memory_order_relaxed) == me) {
-        depth++;
-        LogPrintLevel(11, "MUTEXSEM::Obtain %p rc= %d\n", hmux, static_cast<int>(WAIT_OBJECT_0));
-        return true;
-    }
-    DWORD rc = hmux ? WaitForSingleObject(hmux, WaitTime(timeout)) : WAIT_FAILED;
-    TARVO_CHECK(rc != WAIT_FAILED, "rc!=WAIT_FAILED", nullptr);
-    LogPrintLevel(11, "MUTEXSEM::Obtain %p rc= %d\n", hmux, static_cast<int>(rc));
-    if (rc == WAIT_ABANDONED) {
-        // The wait made this thread the owner, but the caller is told it failed and will
-        // not release it; give it back so that the mutex is not held for ever.
-        ReleaseMutex(hmux);
-        return false;
-    }
-    if (rc != WAIT_OBJECT_0)
-        return false;
-    owner.store(me, std::memory_order_relaxed);
-    depth = 1;
-    return true;
+    return Acquire(timeout, false);
 }
 
 bool MUTEXSEM::WinObtain(int timeout)
 {
     if (!hmux)
         return false;
+    return Acquire(timeout, true);
+}
+
+bool MUTEXSEM::Acquire(int timeout, bool pumpMessages)
+{
+    const char* line = pumpMessages ? "MUTEXSEM::WinObtain %p rc= %d\n" : "MUTEXSEM::Obtain %p rc= %d\n";
     DWORD me = GetCurrentThreadId();
-    if (owner.load(std::memory_order_relaxed) == me) {
+    if (hmux && owner.load(std::memory_order_relaxed) == me) {
         depth++;
-        LogPrintLevel(11, "MUTEXSEM::WinObtain %p rc= %d\n", hmux, static_cast<int>(WAIT_OBJECT_0));
+        LogPrintLevel(11, line, hmux, static_cast<int>(WAIT_OBJECT_0));
         return true;
     }
-    DWORD rc = WINDOW::WinWaitForSingleObjectResult(hmux, WaitTime(timeout));
-    LogPrintLevel(11, "MUTEXSEM::WinObtain %p rc= %d\n", hmux, static_cast<int>(rc));
+    DWORD rc = !hmux          ? WAIT_FAILED
+               : pumpMessages ? WINDOW::WinWaitForSingleObjectResult(hmux, WaitTime(timeout))
+                              : WaitForSingleObject(hmux, WaitTime(timeout));
+    TARVO_CHECK(rc != WAIT_FAILED, "rc!=WAIT_FAILED", nullptr);
+    LogPrintLevel(11, line, hmux, static_cast<int>(rc));
     if (rc == WAIT_ABANDONED) {
-        ReleaseMutex(hmux); // as in Obtain: a mutex reported as not acquired is not kept
+        // The wait made this thread the owner, but the caller is told it failed and will
+        // not release it; give it back so that the mutex is not held for ever.
+        ReleaseMutex(hmux);
         return false;
     }
     if (rc != WAIT_OBJECT_0)

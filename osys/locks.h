@@ -29,6 +29,9 @@ public:
     unsigned long MessageThread = 0; // thread whose waits keep dispatching window messages; 0 none
 
 private:
+    // Waits for the mutex (with pumpMessages through the message-pumping wait).
+    bool Acquire(int timeout, bool pumpMessages);
+
     // A thread that already owns the mutex takes it again without a trip to the system:
     // every container operation nests inside others, and each system wait is costly.
     std::atomic<unsigned long> owner{0};
