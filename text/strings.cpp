@@ -1,6 +1,7 @@
 #include "text/strings.h"
 
 #include <io.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <array>
@@ -333,26 +334,36 @@ void BINARY::Make(int n, const void* data)
         if (wanted > INT_MAX)
             OutOfMemory(wanted);
         int newlen = static_cast<int>(wanted);
-        char* block;
-        int kept = Buffer ? std::min(newlen, StrLen) : 0;
-        if (newlen == STRING_DEFAULT_BLOCKSIZE) {
-            block = PoolAcquire(newlen);
-            if (!block)
-                OutOfMemory(newlen);
-            memset(block + kept, 0, newlen - kept);
+        if (Buffer && BufLen > DYNABLOCK_START && _msize(Buffer) >= static_cast<size_t>(newlen)) {
+            // The block has room already (see below): grow in place; only the bytes beyond
+            // the old length were never zeroed.
+            memset(Buffer + BufLen, 0, newlen - BufLen);
         } else {
-            // Zeroed by the heap, which hands out large blocks as fresh, untouched pages:
-            // only the kept content is written here.
-            block = static_cast<char*>(std::calloc(newlen, 1));
-            if (!block)
-                OutOfMemory(newlen);
+            char* block;
+            int kept = Buffer ? std::min(newlen, StrLen) : 0;
+            if (newlen == STRING_DEFAULT_BLOCKSIZE) {
+                block = PoolAcquire(newlen);
+                if (!block)
+                    OutOfMemory(newlen);
+                memset(block + kept, 0, newlen - kept);
+            } else {
+                // A large text that grows is given a block with room to double, so that its
+                // next growth steps (2 MiB at most each) need no copy; BufLen still follows
+                // the granule rules. The heap zeroes the block.
+                size_t room = newlen;
+                if (Buffer && newlen > DYNABLOCK_START)
+                    room = std::max(room, 2 * static_cast<size_t>(BufLen));
+                block = static_cast<char*>(std::calloc(room, 1));
+                if (!block)
+                    OutOfMemory(newlen);
+            }
+            if (kept > 0)
+                memcpy(block, Buffer, kept);
+            if (Buffer)
+                PoolRelease(Buffer, BufLen);
+            Buffer = block;
         }
-        if (kept > 0)
-            memcpy(block, Buffer, kept);
-        if (Buffer)
-            PoolRelease(Buffer, BufLen);
         BufLen = newlen;
-        Buffer = block;
 
         if (Flags & STRINGFLAG_DYNABLOCK) {
             // Large texts grow by half their size, in whole KiB, at most 2 MiB at a time.
