@@ -161,6 +161,7 @@ int AppMain(int, char**, char**)
 
     if (TestArg("?") || TestArg("HELP"))
         return ShowSyntax();
+    // The dialog road ranks before the commands; this build has no dialog yet, so it ends here.
     if (TestArg("GUI") || TestArg("CONFIG") || TestArg("ADVGUI"))
         return 0;
     if (TestArg("START"))
