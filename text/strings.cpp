@@ -335,9 +335,8 @@ void BINARY::Make(int n, const void* data)
             OutOfMemory(wanted);
         int newlen = static_cast<int>(wanted);
         if (Buffer && BufLen > DYNABLOCK_START && _msize(Buffer) >= static_cast<size_t>(newlen)) {
-            // The block has room already (see below): grow in place; only the bytes beyond
-            // the old length were never zeroed.
-            memset(Buffer + BufLen, 0, newlen - BufLen);
+            // The block has room already (see below): grow in place. The room was zeroed by
+            // calloc and nothing writes past BufLen, so the new bytes are zero.
         } else {
             char* block;
             int kept = Buffer ? std::min(newlen, StrLen) : 0;
