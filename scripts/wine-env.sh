@@ -2,9 +2,10 @@
 #   source scripts/wine-env.sh
 # Sets WINEPREFIX to a new folder under build/wine/ (unique per run), WINEDEBUG=-all and
 # WINEDLLOVERRIDES="mscoree,mshtml=" (no .NET or Gecko installers, which cannot be fetched);
-# starts Xvfb on a free display when DISPLAY is unset; boots the prefix; keeps one wineserver
-# alive for the whole run. On exit the trap deletes every service the run created (the tests'
-# "TarvoTest..." names and the demo's), ends the wineserver and Xvfb and removes the prefix.
+# starts Xvfb on a display of its own choosing when DISPLAY is unset; boots the prefix; keeps
+# one wineserver alive for the whole run (and at most 30 s after its last Wine process). On
+# exit the trap deletes every service the run created (the tests' "TarvoTest..." names and
+# the demo's), ends the wineserver and Xvfb and removes the prefix.
 # Set TARVO_KEEP_PREFIX=1 to keep the prefix for a look afterwards.
 
 TARVO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -60,25 +61,31 @@ trap 'exit 130' INT
 trap 'exit 143' TERM
 
 if [ -z "${DISPLAY:-}" ]; then
-    tarvo_display=90
-    while [ -e "/tmp/.X${tarvo_display}-lock" ] || [ -e "/tmp/.X11-unix/X${tarvo_display}" ]; do
-        tarvo_display=$((tarvo_display + 1))
-    done
-    Xvfb ":$tarvo_display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb chooses a free display itself and reports it on a descriptor once it listens, so
+    # two runs at the same time never share (and never tear down) one display.
+    tarvo_display_file="$(mktemp "$TARVO_WINE_RUNS/display-XXXXXX")"
+    Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$tarvo_display_file" >/dev/null 2>&1 &
     TARVO_XVFB_PID=$!
-    export DISPLAY=":$tarvo_display"
     for _ in $(seq 1 100); do
-        xdpyinfo >/dev/null 2>&1 && break
+        [ -s "$tarvo_display_file" ] && break
         sleep 0.1
     done
-    if ! xdpyinfo >/dev/null 2>&1; then
-        echo "wine-env: Xvfb did not start on $DISPLAY" >&2
+    tarvo_display="$(tr -dc '0-9' <"$tarvo_display_file")"
+    rm -f "$tarvo_display_file"
+    if [ -z "$tarvo_display" ]; then
+        echo "wine-env: Xvfb did not start" >&2
         exit 1
     fi
+    export DISPLAY=":$tarvo_display"
+    # A run killed without its trap still takes its display along: this watcher ends Xvfb
+    # once the shell that started it is gone.
+    ( while kill -0 $$ 2>/dev/null; do sleep 5; done; kill "$TARVO_XVFB_PID" 2>/dev/null ) >/dev/null 2>&1 &
+    disown $! 2>/dev/null || true
 fi
 
-# A persistent server first, so that wineboot and every later Wine process share it.
-wineserver -p
+# A persistent server first, so that wineboot and every later Wine process share it. The
+# persistence is bounded: a run killed without its trap leaves no server behind for long.
+wineserver -p30
 # Plain wineboot: on a new prefix Wine runs the initialisation by itself. "wineboot -i" on top
 # of that starts a second services.exe with a database of its own, and services created through
 # one are then unknown to the other.
