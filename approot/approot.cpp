@@ -14,18 +14,9 @@
 #include "diag/logit.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
-#include "ui/window.h"
-
-int gLocale = 9;
-STRING gWorkDir;
-STRING gExeDir;
-STRING gAppName("Application");
-DWORD gMainThreadId = 0;
 
 namespace {
 
-HINSTANCE instanceHandle = nullptr;
-HMODULE resourceModule = nullptr;
 HMODULE systemLibrary = nullptr; // "kernel32", loaded on first need for its optional functions
 
 template <class Function>
@@ -64,26 +55,6 @@ bool EndsWithNoCase(const STRING& text, const char* ending)
 }
 
 } // namespace
-
-bool IsGerman()
-{
-    return gLocale == 7;
-}
-
-bool IsMainThread()
-{
-    return GetCurrentThreadId() == gMainThreadId;
-}
-
-HINSTANCE TarvoInstance()
-{
-    return instanceHandle;
-}
-
-HMODULE TarvoResourceModule()
-{
-    return resourceModule;
-}
 
 int SplitCommandLine(char* commandLine, char* programPath, char** slots, int slotCount)
 {
@@ -167,25 +138,27 @@ void Init(int argc, char** argv, int defaultLanguage)
 
     STRING language = GetArgValue("LANG", 0);
     if (language.EqualsNoCase("GER"))
-        gLocale = 7;
+        gLocale = LANG_GERMAN;
     else if (language.EqualsNoCase("ENGL"))
-        gLocale = 9;
+        gLocale = LANG_ENGLISH;
     else if (language.EqualsNoCase("FRENCH"))
-        gLocale = 12;
+        gLocale = LANG_FRENCH;
     else if (language.EqualsNoCase("HUNGARIAN"))
-        gLocale = 14;
+        gLocale = LANG_HUNGARIAN;
     else
         gLocale = defaultLanguage;
 
     LogPrint("TARVOAPP gLocale= %d, locale= %lx/%lx/%lx, primarylang= %lx\n", gLocale, GetThreadLocale(),
-             GetUserDefaultLCID(), GetSystemDefaultLCID(), GetThreadLocale() & 0x3FF);
+             GetUserDefaultLCID(), GetSystemDefaultLCID(),
+             static_cast<unsigned long>(PRIMARYLANGID(LANGIDFROMLCID(GetThreadLocale()))));
 }
 
 void InitCommonControls()
 {
     static std::once_flag done;
     std::call_once(done, [] {
-        INITCOMMONCONTROLSEX controls = {8, 0x7FF};
+        INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX),
+                                         ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES | ICC_COOL_CLASSES};
         InitCommonControlsEx(&controls);
     });
 }
@@ -205,8 +178,7 @@ int Start(HINSTANCE instance, APPMAINFUNC appMain)
     const char* line = GetCommandLineA();
     std::vector<char> commandLine(line, line + strlen(line) + 1);
 
-    instanceHandle = instance;
-    resourceModule = instance;
+    SetModules(instance, instance);
 
     char programPath[PROGRAM_PATH_MAX] = {};
     char* slots[SPLIT_SLOTS] = {};
@@ -217,10 +189,10 @@ int Start(HINSTANCE instance, APPMAINFUNC appMain)
     // Without TZ the C runtime's time functions follow the system's time zone.
     _putenv("TZ=");
     // The millisecond clock counts from here.
-    WINDOW::ResetClock();
+    ResetClock();
 
     LogPrint("TARVOAPP instance= %p gMainThreadId= %08lx\n", static_cast<void*>(instance), GetCurrentThreadId());
-    Init(argc, slots, GetUserDefaultLCID() & 0x3FF);
+    Init(argc, slots, PRIMARYLANGID(LANGIDFROMLCID(GetUserDefaultLCID())));
 
     // AppMain sees the whole argument list, commandline.ini lines included.
     STRINGARRAY& arguments = gArguments;

@@ -4,23 +4,12 @@
 
 #include <windows.h>
 
+#include "approot/appglobals.h"
 #include "text/strings.h"
 
 // The program's main function; its result is the process exit code.
 using APPMAINFUNC = int (*)(int argc, char** argv, char** envp);
 int AppMain(int argc, char** argv, char** envp);
-
-// Process-wide values, set once during start-up and only read afterwards.
-extern int gLocale;     // a primary language id; 7 selects the German texts
-extern STRING gWorkDir; // current directory at process start
-extern STRING gExeDir;  // the program's directory, made the current directory
-extern STRING gAppName; // the program's file name up to its first dot
-extern DWORD gMainThreadId;
-
-bool IsGerman();
-bool IsMainThread();
-HINSTANCE TarvoInstance();
-HMODULE TarvoResourceModule();
 
 constexpr int SPLIT_SLOTS = 256; // argument slots of the start-up vector, the final null included
 constexpr int PROGRAM_PATH_MAX = 260;
@@ -40,7 +29,7 @@ namespace TARVOAPP {
 int Start(HINSTANCE instance, APPMAINFUNC appMain);
 void Init(int argc, char** argv, int defaultLanguage);
 void Shutdown(int exitCode);
-// Registers the common control classes (all of them, once). Called by the window toolkit
+// Registers the common control classes (the classic sets up to the rebar, once). Called by the window toolkit
 // before its first window instead of at start: a run that shows no window never loads the
 // window libraries, which the program takes delay-loaded.
 void InitCommonControls();

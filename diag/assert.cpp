@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "approot/approot.h"
+#include "approot/appglobals.h"
 #include "diag/logit.h"
 #include "osys/osys.h"
 #include "osys/osys_win32.h"
@@ -96,7 +96,7 @@ int AssertCheck(int ok, const char* condition, const char* file, int line, const
              "assert.log", report);
     STRING title = STRING(identity) + " / " + OSYS::GetLocaleTimeText();
     if (MessageBoxA(nullptr, dialogText, title.c_str(), MB_YESNO | MB_ICONERROR) == IDNO) {
-        // Declined: the program ends here, with a code that no orderly road returns.
+        // Declined: the program ends here, with an exit code that no orderly end returns.
         LogSwitch("/LOGITCLOSE");
         ExitProcess(ASSERT_EXIT_CODE);
     }

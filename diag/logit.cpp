@@ -11,7 +11,7 @@
 #include <initializer_list>
 #include <mutex>
 
-#include "approot/ostype.h"
+#include "osys/ostype.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
 
@@ -126,7 +126,7 @@ STRING DefaultTarget()
 {
     if (FILENAME("..\\vux.cpp").IsFile())
         return STRING("..\\logit.log");
-    if (OSYS::GetOSType() < 5 || FILENAME("main.cpp").IsFile() || FILENAME("vux.pdb").IsFile())
+    if (OSYS::GetOSType() < OSYS::OSTYPE_VISTA || FILENAME("main.cpp").IsFile() || FILENAME("vux.pdb").IsFile())
         return STRING("logit.log");
     STRING program = FILENAME("<self>").GetName();
     program.Trim('R', "/.");
@@ -175,7 +175,7 @@ void OpenTarget(const char* argument)
             name.Format("LOGIT_%lu_%d_%lX.log", static_cast<unsigned long>(time(nullptr)), milliseconds,
                         GetCurrentProcessId());
         }
-        if (OSYS::GetOSType() >= 5 && !name.EqualsNoCase("CONSOLE") && !name.EqualsNoCase("STDERR"))
+        if (OSYS::GetOSType() >= OSYS::OSTYPE_VISTA && !name.EqualsNoCase("CONSOLE") && !name.EqualsNoCase("STDERR"))
             name = STRING(FILENAME(DocumentsFolder().c_str(), name.c_str()).c_str());
     }
     if (state.target)

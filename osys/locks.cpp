@@ -7,7 +7,7 @@
 
 #include "diag/assert.h"
 #include "diag/logit.h"
-#include "ui/window.h"
+#include "osys/msgpump.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ bool MUTEXSEM::Acquire(int timeout, bool pumpMessages)
         return true;
     }
     DWORD rc = !hmux          ? WAIT_FAILED
-               : pumpMessages ? WINDOW::WinWaitForSingleObjectResult(hmux, WaitTime(timeout))
+               : pumpMessages ? OSYS::PumpWait(hmux, WaitTime(timeout))
                               : WaitForSingleObject(hmux, WaitTime(timeout));
     TARVO_CHECK(rc != WAIT_FAILED, "rc!=WAIT_FAILED", nullptr);
     LogPrintLevel(11, line, hmux, static_cast<int>(rc));

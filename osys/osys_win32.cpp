@@ -7,15 +7,15 @@
 #include <memory>
 
 #include "diag/assert.h"
-#include "approot/ostype.h"
 #include "diag/logit.h"
 #include "osys/handles.h"
-#include "ui/window.h"
+#include "osys/msgpump.h"
+#include "osys/ostype.h"
 
 namespace {
 
 // The shell library is loaded when a shell function is first needed: it is large, and the
-// controller's own roads never use it, so the process starts without it.
+// controller's own commands never use it, so the process starts without it.
 HMODULE ShellLibrary()
 {
     static HMODULE shell = LoadLibraryA("shell32.dll");
@@ -78,7 +78,7 @@ STRING GetSystemPath(int folder)
         return STRING("");
     const char* value = entry->value;
     // Windows 95/98 keep the all users' documents in the application data folder.
-    if (folder == 12 && GetOSType() == 0)
+    if (folder == 12 && GetOSType() == OSTYPE_WIN9X)
         value = "Common AppData";
     const char* key = folder == 2 ? "Software\\Microsoft\\Windows\\CurrentVersion"
                                   : "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
@@ -192,7 +192,7 @@ int StartProgram(const char* program, const char* parameters, const char* workdi
     if (sync) {
         while (WaitForSingleObject(process.get(), slice) == WAIT_TIMEOUT)
             if (pump)
-                WINDOW::WinProcessMessages(42);
+                PumpMessages(PUMP_SLEEP_BATCH);
         if (exitCode) {
             DWORD code = 0;
             if (GetExitCodeProcess(process.get(), &code))

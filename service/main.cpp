@@ -7,9 +7,9 @@
 
 #include "approot/approot.h"
 #include "approot/arguments.h"
-#include "approot/ostype.h"
 #include "diag/logit.h"
 #include "osys/osysfile.h"
+#include "osys/ostype.h"
 #include "service/schandle.h"
 #include "service/servicelauncher.h"
 #include "ui/viziveru.h"
@@ -156,12 +156,12 @@ int AppMain(int, char**, char**)
     if (!config.HasKey("ADVGUI"))
         config.Lookup("ADVGUI") = "0";
 
-    if (OSYS::GetOSType() == 0)
+    if (OSYS::GetOSType() == OSYS::OSTYPE_WIN9X)
         return RefuseWindows9x();
 
     if (TestArg("?") || TestArg("HELP"))
         return ShowSyntax();
-    // The dialog road ranks before the commands; this build has no dialog yet, so it ends here.
+    // The dialog switches rank before the commands; this build has no dialog yet, so it ends here.
     if (TestArg("GUI") || TestArg("CONFIG") || TestArg("ADVGUI"))
         return 0;
     if (TestArg("START"))

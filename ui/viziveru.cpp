@@ -2,9 +2,10 @@
 
 #include <cstring>
 
+#include "approot/appglobals.h"
 #include "approot/approot.h"
-#include "approot/ostype.h"
 #include "diag/logit.h"
+#include "osys/ostype.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ STRING WrapMessageText(const STRING& text, int width, int force)
         return source;
 
     // Systems from Vista on wrap inside the box; older ones need the breaks in the text.
-    bool wrap = !noWrap && (force || (OSYS::GetOSType() < 5 && width != -1));
+    bool wrap = !noWrap && (force || (OSYS::GetOSType() < OSYS::OSTYPE_VISTA && width != -1));
     const char* s = source.c_str();
     STRING result("", length + 16, 1252);
     result.Append(s[0]);

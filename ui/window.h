@@ -1,5 +1,6 @@
 // WINDOW: the window class of the toolkit. Its static message pumps let code on a window
-// thread wait (for a time, a process or a lock) while that thread's windows stay answered.
+// thread wait (for a time, a process or a lock) while that thread's windows stay answered;
+// they forward to the pumps of osys/msgpump.h, which the core uses directly.
 #pragma once
 
 #include <windows.h>
@@ -15,9 +16,6 @@ public:
     // Waits for a kernel object while dispatching messages (up to 10 per wake-up);
     // 1 when it was signalled, 0 on time-out or failure.
     static int WinWaitForSingleObject(HANDLE handle, DWORD milliseconds);
-    // The same wait, answering the system's wait result (WAIT_OBJECT_0, WAIT_ABANDONED,
-    // WAIT_TIMEOUT or WAIT_FAILED) for callers that must tell them apart.
-    static DWORD WinWaitForSingleObjectResult(HANDLE handle, DWORD milliseconds);
 
     // The millisecond clock: milliseconds since its base (taken at the first reading).
     static uint64_t Milliseconds();

@@ -1,6 +1,6 @@
 // Reports the OS type of the system it runs on as its exit code, so that a test can run it
 // under different Windows versions of the same Wine prefix.
-#include "approot/ostype.h"
+#include "osys/ostype.h"
 
 int main()
 {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "approot/ostype.h"
+#include "osys/ostype.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "process.h"
 #include "scratch.h"
 #include "services.h"
+#include "service/schandle.h"
 
 namespace {
 
@@ -37,24 +38,18 @@ double MillisecondsUntil(const std::string& exe, const std::vector<std::string>&
 
 SIZE_T PeakWorkingSet(const std::string& service)
 {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE handle = manager ? OpenServiceA(manager, service.c_str(), SERVICE_QUERY_STATUS) : nullptr;
     SERVICE_STATUS_PROCESS status = {};
-    DWORD needed = 0;
-    bool ok = handle && QueryServiceStatusEx(handle, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                                             sizeof(status), &needed);
-    if (handle)
-        CloseServiceHandle(handle);
-    if (manager)
-        CloseServiceHandle(manager);
-    if (!ok)
-        return 0;
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, status.dwProcessId);
+    {
+        ServiceHandles handles = OpenServiceHandles(service.c_str(), SERVICE_QUERY_STATUS);
+        DWORD needed = 0;
+        if (!handles || !QueryServiceStatusEx(handles.service.get(), SC_STATUS_PROCESS_INFO,
+                                              reinterpret_cast<BYTE*>(&status), sizeof(status), &needed))
+            return 0;
+    }
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, status.dwProcessId));
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof(counters);
-    bool read = process && GetProcessMemoryInfo(process, &counters, sizeof(counters));
-    if (process)
-        CloseHandle(process);
+    bool read = process && GetProcessMemoryInfo(process.get(), &counters, sizeof(counters));
     return read ? counters.PeakWorkingSetSize : 0;
 }
 

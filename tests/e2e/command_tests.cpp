@@ -76,9 +76,9 @@ TEST_F(ServiceCommands, StartSwitchSpellings)
 }
 
 // An argument that only starts with the switch name is not the switch: with no switch the
-// program takes the service-process road, and from a prompt the dispatcher connection fails (4)
+// program runs as the service process, and from a prompt the dispatcher connection fails (4)
 // because the Service Control Manager did not start it. The service itself is not started.
-TEST_F(ServiceCommands, NotASwitchTakesTheServiceProcessRoad)
+TEST_F(ServiceCommands, NotASwitchRunsAsTheServiceProcess)
 {
     const std::vector<std::vector<std::string>> argumentSets = {{"/start:x"}, {}};
     for (const auto& arguments : argumentSets) {

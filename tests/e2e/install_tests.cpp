@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "e2e_support.h"
-#include "handles.h"
+#include "service/schandle.h"
 
 namespace e2e {
 namespace {
@@ -36,16 +36,13 @@ struct Registration {
 Registration QueryRegistration(const std::string& name)
 {
     Registration registration;
-    rig::UniqueScHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager)
-        return registration;
-    rig::UniqueScHandle service(OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_CONFIG));
-    if (!service)
+    ServiceHandles handles = OpenServiceHandles(name.c_str(), SERVICE_QUERY_CONFIG);
+    if (!handles)
         return registration;
     std::vector<BYTE> buffer(8192);
     DWORD needed = 0;
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
-    if (!QueryServiceConfigA(service.get(), config, static_cast<DWORD>(buffer.size()), &needed))
+    if (!QueryServiceConfigA(handles.service.get(), config, static_cast<DWORD>(buffer.size()), &needed))
         return registration;
     registration.found = true;
     registration.type = config->dwServiceType;
@@ -160,7 +157,7 @@ TEST(Install, OverLongApplicationValuesAreRefused)
         ExpectNoBox(controller.Run({"/uninstall"}), kExitOk);
     }
 
-    // The service process road with a registration in place but a value that does not fit.
+    // The service process with a registration in place but a value that does not fit.
     rig::ServiceGuard service(name, controller.Exe());
     ASSERT_TRUE(service.Created());
     ASSERT_TRUE(controller.WriteConfig(ConfigText(longValues[0])));

@@ -2,18 +2,13 @@
 
 #include <atomic>
 
-#include "handles.h"
+#include "service/schandle.h"
 
 namespace rig {
 
 namespace {
 
 constexpr DWORD kPollMs = 50;
-
-UniqueScHandle OpenManager()
-{
-    return UniqueScHandle(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-}
 
 } // namespace
 
@@ -26,13 +21,9 @@ std::string UniqueServiceName(const std::string& label)
 
 DWORD QueryServiceState(const std::string& name)
 {
-    UniqueScHandle manager = OpenManager();
-    if (!manager) {
-        return 0;
-    }
-    UniqueScHandle service(OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_STATUS));
+    ServiceHandles handles = OpenServiceHandles(name.c_str(), SERVICE_QUERY_STATUS);
     SERVICE_STATUS status{};
-    if (!service || !QueryServiceStatus(service.get(), &status)) {
+    if (!handles || !QueryServiceStatus(handles.service.get(), &status)) {
         return 0;
     }
     return status.dwCurrentState;
@@ -78,11 +69,11 @@ const char* ServiceStateName(DWORD state)
 
 bool CreateOwnProcessService(const std::string& name, const std::string& binaryPath)
 {
-    UniqueScHandle manager = OpenManager();
+    ScHandle manager = OpenServiceManager();
     if (!manager) {
         return false;
     }
-    UniqueScHandle service(CreateServiceA(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+    ScHandle service(CreateServiceA(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
                                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
                                           binaryPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
     return static_cast<bool>(service);
@@ -90,23 +81,15 @@ bool CreateOwnProcessService(const std::string& name, const std::string& binaryP
 
 bool StartServiceByName(const std::string& name)
 {
-    UniqueScHandle manager = OpenManager();
-    if (!manager) {
-        return false;
-    }
-    UniqueScHandle service(OpenServiceA(manager.get(), name.c_str(), SERVICE_START));
-    return service && StartServiceA(service.get(), 0, nullptr);
+    ServiceHandles handles = OpenServiceHandles(name.c_str(), SERVICE_START);
+    return handles && StartServiceA(handles.service.get(), 0, nullptr);
 }
 
 bool StopServiceByName(const std::string& name)
 {
-    UniqueScHandle manager = OpenManager();
-    if (!manager) {
-        return false;
-    }
-    UniqueScHandle service(OpenServiceA(manager.get(), name.c_str(), SERVICE_STOP));
+    ServiceHandles handles = OpenServiceHandles(name.c_str(), SERVICE_STOP);
     SERVICE_STATUS status{};
-    return service && ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+    return handles && ControlService(handles.service.get(), SERVICE_CONTROL_STOP, &status);
 }
 
 bool RemoveService(const std::string& name, DWORD stopTimeoutMs)
@@ -118,21 +101,19 @@ bool RemoveService(const std::string& name, DWORD stopTimeoutMs)
         WaitForServiceState(name, SERVICE_STOPPED, stopTimeoutMs);
     }
     {
-        UniqueScHandle manager = OpenManager();
-        if (!manager) {
+        ServiceHandles handles = OpenServiceHandles(name.c_str(), DELETE);
+        if (!handles.manager) {
             return false;
         }
-        UniqueScHandle service(OpenServiceA(manager.get(), name.c_str(), DELETE));
-        if (service) {
-            DeleteService(service.get());
+        if (handles) {
+            DeleteService(handles.service.get());
         }
     }
     // The manager drops the entry once the last handle to it is closed.
     ULONGLONG begin = GetTickCount64();
     while (GetTickCount64() - begin < 5000) {
-        UniqueScHandle manager = OpenManager();
-        UniqueScHandle service(manager ? OpenServiceA(manager.get(), name.c_str(), SERVICE_QUERY_STATUS) : nullptr);
-        if (manager && !service && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
+        ServiceHandles handles = OpenServiceHandles(name.c_str(), SERVICE_QUERY_STATUS);
+        if (handles.manager && !handles && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
             return true;
         }
         Sleep(kPollMs);

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "approot/ostype.h"
+#include "osys/ostype.h"
 #include "ui/viziveru.h"
 #include "ui/window.h"
 

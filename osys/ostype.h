@@ -1,6 +1,4 @@
 // Operating-system identification: the OS type number that version-dependent code compares.
-//   0 Windows 95/98/ME, 1 NT4, 2 Windows 2000, 3 XP, 4 the 2003 family (5.2),
-//   5 Vista, 6 Windows 7, 7 anything later.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +6,16 @@
 #include "text/strings.h"
 
 namespace OSYS {
+
+// The OS types, in the order of the systems' release.
+constexpr int OSTYPE_WIN9X = 0; // Windows 95/98/ME
+constexpr int OSTYPE_NT4 = 1;
+constexpr int OSTYPE_WIN2000 = 2;
+constexpr int OSTYPE_XP = 3;
+constexpr int OSTYPE_2003 = 4; // the 2003 family (5.2)
+constexpr int OSTYPE_VISTA = 5;
+constexpr int OSTYPE_WIN7 = 6;
+constexpr int OSTYPE_LATER = 7; // anything after Windows 7
 
 // The type for a version record; GetOSType feeds it the running system's record.
 int ClassifyOSVersion(const OSVERSIONINFOA& version);

@@ -1,4 +1,4 @@
-#include "approot/ostype.h"
+#include "osys/ostype.h"
 
 #include "osys/osys_win32.h"
 
@@ -7,14 +7,14 @@ namespace OSYS {
 int ClassifyOSVersion(const OSVERSIONINFOA& version)
 {
     if (version.dwPlatformId != VER_PLATFORM_WIN32_NT)
-        return 0;
+        return OSTYPE_WIN9X;
     if (version.dwMajorVersion > 6)
-        return 7;
+        return OSTYPE_LATER;
     if (version.dwMajorVersion == 6)
-        return version.dwMinorVersion == 0 ? 5 : version.dwMinorVersion == 1 ? 6 : 7;
+        return version.dwMinorVersion == 0 ? OSTYPE_VISTA : version.dwMinorVersion == 1 ? OSTYPE_WIN7 : OSTYPE_LATER;
     if (version.dwMajorVersion != 5)
-        return 1;
-    return version.dwMinorVersion == 0 ? 2 : version.dwMinorVersion == 1 ? 3 : 4;
+        return OSTYPE_NT4;
+    return version.dwMinorVersion == 0 ? OSTYPE_WIN2000 : version.dwMinorVersion == 1 ? OSTYPE_XP : OSTYPE_2003;
 }
 
 int GetOSType()

@@ -1,0 +1,33 @@
+// The process-wide values of the application root that every layer reads: the language
+// number, the program's name and folders, the main thread, the module handles, and the base of
+// the millisecond clock. Set once during start-up, only read afterwards.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "text/strings.h"
+
+extern int gLocale;     // a primary language id (LANG_GERMAN selects the German texts)
+extern STRING gWorkDir; // current directory at process start
+extern STRING gExeDir;  // the program's directory, made the current directory
+extern STRING gAppName; // the program's file name up to its first dot
+extern DWORD gMainThreadId;
+
+bool IsGerman();
+bool IsMainThread();
+HINSTANCE TarvoInstance();
+HMODULE TarvoResourceModule();
+
+// The millisecond clock: milliseconds since its base, taken at the first reading or by
+// ResetClock (the start routine resets it, so that it counts from the program's start).
+uint64_t ClockMilliseconds();
+void ResetClock();
+
+namespace TARVOAPP {
+
+// Records the program's instance and the module its resources are loaded from.
+void SetModules(HINSTANCE instance, HMODULE resources);
+
+} // namespace TARVOAPP
