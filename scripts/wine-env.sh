@@ -93,4 +93,8 @@ wineboot >/dev/null 2>&1
 # Xvfb runs no window manager: Wine would wait up to 2 s for one whenever a managed window is
 # hidden (every closed message box). Unmanaged windows skip that wait.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# A program that crashes would wait for an answer to Wine's crash dialog, which nobody gives on
+# a virtual display; without it the crash is printed to stderr and the program ends at once
+# with a failing exit code.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 echo "wine-env: prefix $WINEPREFIX, display $DISPLAY" >&2
