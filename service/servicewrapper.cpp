@@ -7,6 +7,31 @@
 
 SERVICEWRAPPER* currentService = nullptr;
 
+BOOL(WINAPI* SERVICEWRAPPER::publishStatus)(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS) = SetServiceStatus;
+
+namespace {
+
+// Guards currentService and is held by a control handler for its whole call, so that an
+// object is never detached (and then destroyed) under a handler. A slim lock: it needs no
+// construction or destruction, and a handler may be called until the process ends.
+SRWLOCK entryLock = SRWLOCK_INIT;
+
+class EntryHold {
+public:
+    EntryHold() { AcquireSRWLockExclusive(&entryLock); }
+    ~EntryHold() { ReleaseSRWLockExclusive(&entryLock); }
+    EntryHold(const EntryHold&) = delete;
+    EntryHold& operator=(const EntryHold&) = delete;
+};
+
+SERVICEWRAPPER* CurrentService()
+{
+    EntryHold hold;
+    return currentService;
+}
+
+} // namespace
+
 SERVICEWRAPPER::SERVICEWRAPPER(HINSTANCE instance, const char* serviceName, DWORD controlsAccepted)
     : serviceName(serviceName), instance(instance)
 {
@@ -14,12 +39,19 @@ SERVICEWRAPPER::SERVICEWRAPPER(HINSTANCE instance, const char* serviceName, DWOR
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = SERVICE_STOPPED;
     status.dwControlsAccepted = controlsAccepted;
+    EntryHold hold;
     currentService = this;
 }
 
 SERVICEWRAPPER::~SERVICEWRAPPER()
 {
     // The static entry points must never reach a destroyed object.
+    DetachEntryPoints();
+}
+
+void SERVICEWRAPPER::DetachEntryPoints()
+{
+    EntryHold hold;
     if (currentService == this)
         currentService = nullptr;
 }
@@ -89,25 +121,37 @@ bool SERVICEWRAPPER::StartDispatcher()
         {nullptr, nullptr},
     };
     bool ok = StartServiceCtrlDispatcherA(table) != FALSE;
-    LogPrint("SERVICEWRAPPER::StartDispatcher returns ok= %d (%lu)\n", ok, ok ? 0UL : GetLastError());
+    DWORD error = ok ? 0 : GetLastError();
+    // The run is over and the caller may destroy this object as soon as this returns.
+    DetachEntryPoints();
+    LogPrint("SERVICEWRAPPER::StartDispatcher returns ok= %d (%lu)\n", ok, error);
     return ok;
 }
 
 void WINAPI SERVICEWRAPPER::ServiceMain(DWORD, LPSTR*)
 {
-    SERVICEWRAPPER* service = currentService;
+    SERVICEWRAPPER* service = CurrentService();
     if (!service)
         return;
-    service->status.dwCurrentState = SERVICE_START_PENDING;
-    service->statusHandle = RegisterServiceCtrlHandlerA(service->serviceName, ControlHandler);
-    if (!service->statusHandle)
+    {
+        CRITSECTHOLD hold(service->statusLock);
+        service->status.dwCurrentState = SERVICE_START_PENDING;
+        service->statusHandle = RegisterServiceCtrlHandlerA(service->serviceName, ControlHandler);
+        if (!service->statusHandle)
+            return;
+    }
+    // A failed start has been reported stopped, and the object may already be gone.
+    if (!service->Initialize())
         return;
-    if (service->Initialize()) {
+    {
+        CRITSECTHOLD hold(service->statusLock);
         service->status.dwWin32ExitCode = 0;
         service->status.dwCheckPoint = 0;
         service->status.dwWaitHint = 0;
-        service->Run();
     }
+    service->Run();
+    // The last use of the object on this thread: once stopped is published, the dispatcher
+    // returns and the owner destroys the object.
     service->ReportStatus(SERVICE_STOPPED);
 }
 
@@ -115,32 +159,48 @@ bool SERVICEWRAPPER::Initialize()
 {
     ReportStatus(SERVICE_START_PENDING);
     BOOL ok = OnInit();
-    status.dwWin32ExitCode = GetLastError();
-    status.dwCheckPoint = 0;
-    status.dwWaitHint = 0;
+    DWORD error = GetLastError();
+    {
+        CRITSECTHOLD hold(statusLock);
+        status.dwWin32ExitCode = error;
+        status.dwCheckPoint = 0;
+        status.dwWaitHint = 0;
+    }
     ReportStatus(ok ? SERVICE_RUNNING : SERVICE_STOPPED);
     return ok != FALSE;
 }
 
 void SERVICEWRAPPER::ReportStatus(DWORD state)
 {
-    CRITSECTHOLD hold(statusLock);
-    // The manager hears of the stopped state once, and nothing after it: a handler that
-    // finishes after Run has returned must neither repeat it nor set the state back.
-    if (stopReported)
-        return;
-    status.dwCurrentState = state;
-    if (state == SERVICE_STOPPED) {
+    SERVICE_STATUS_HANDLE handle;
+    SERVICE_STATUS stopped;
+    {
+        CRITSECTHOLD hold(statusLock);
+        // The manager hears of the stopped state once, and nothing after it: a handler that
+        // finishes after Run has returned must neither repeat it nor set the state back.
+        if (stopReported)
+            return;
+        status.dwCurrentState = state;
+        LogPrint("SERVICEWRAPPER::ReportStatus state= %lu\n", state);
+        if (state != SERVICE_STOPPED) {
+            publishStatus(statusHandle, &status);
+            return;
+        }
         stopReported = true;
         if (status.dwServiceSpecificExitCode == 0)
             status.dwServiceSpecificExitCode = 1;
+        handle = statusHandle;
+        stopped = status;
     }
-    LogPrint("SERVICEWRAPPER::ReportStatus state= %lu\n", state);
-    SetServiceStatus(statusHandle, &status);
+    // Published from copies after the lock is left: it lets the dispatcher return, and the
+    // owner may destroy this object, lock included, before the call comes back.
+    publishStatus(handle, &stopped);
 }
 
 void WINAPI SERVICEWRAPPER::ControlHandler(DWORD code)
 {
+    // Held to the end: the object is not detached, so not destroyed, while a handler uses it.
+    EntryHold entry;
     SERVICEWRAPPER* service = currentService;
     if (!service)
         return;

@@ -42,13 +42,22 @@ public:
 
     static void WINAPI ServiceMain(DWORD argc, LPSTR* argv);
     static void WINAPI ControlHandler(DWORD code);
+    // Every field of the record is written under the status lock; the stopped report is
+    // published after the lock is left, and the object is not used afterwards.
     void ReportStatus(DWORD state);
     bool Initialize();
     void ReportCurrentStatus();
 
     const SERVICE_STATUS& Status() const { return status; }
 
+    // The call that publishes a status record (SetServiceStatus); a test puts an observer here.
+    static BOOL(WINAPI* publishStatus)(SERVICE_STATUS_HANDLE handle, LPSERVICE_STATUS record);
+
 protected:
+    // Ends the static entry points' access to this object; waits for a control handler that
+    // is still inside it. Called when the dispatcher returns and on destruction.
+    void DetachEntryPoints();
+
     const char* serviceName;
     SERVICE_STATUS_HANDLE statusHandle = nullptr;
     SERVICE_STATUS status;

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "diag/logit.h"
+#include "osys/handles.h"
 #include "service/servicelauncher.h"
 
 namespace {
@@ -28,6 +31,43 @@ public:
     }
     int stops = 0, interrogates = 0, shutdowns = 0;
     std::vector<DWORD> userCodes;
+
+    // True when another thread can take the status lock at this moment.
+    bool LockIsFree()
+    {
+        bool free = false;
+        std::thread other([&] {
+            free = TryEnterCriticalSection(statusLock.pCritSect.get()) != FALSE;
+            if (free)
+                LeaveCriticalSection(statusLock.pCritSect.get());
+        });
+        other.join();
+        return free;
+    }
+};
+
+// Publishes nothing; notes for each report whether another thread could take the lock.
+CountingService* watched = nullptr;
+std::vector<std::pair<DWORD, bool>> published;
+
+BOOL WINAPI NoteLockAtPublish(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS record)
+{
+    published.emplace_back(record->dwCurrentState, watched->LockIsFree());
+    return TRUE;
+}
+
+// A service whose stop handler stays inside until the test lets it go.
+class BlockingStopService : public CountingService {
+public:
+    void OnStop() override
+    {
+        SetEvent(entered.get());
+        WaitForSingleObject(release.get(), INFINITE);
+        CountingService::OnStop();
+    }
+    using SERVICEWRAPPER::DetachEntryPoints;
+    UniqueHandle entered{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    UniqueHandle release{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
 };
 
 // Reads the states that the service reported, from the log lines of its status reports.
@@ -87,6 +127,42 @@ TEST(ServiceStatus, StoppedIsReportedOnceAndNeverLeft)
     SERVICEWRAPPER::ControlHandler(SERVICE_CONTROL_STOP);
     EXPECT_EQ(service.Status().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(log.States(), States({SERVICE_RUNNING, SERVICE_STOPPED}));
+}
+
+// Once stopped is published the dispatcher may return and the owner destroy the object with
+// its lock: the report must not hold the lock then.
+TEST(ServiceStatus, StoppedIsPublishedWithTheLockLeft)
+{
+    CountingService service;
+    watched = &service;
+    SERVICEWRAPPER::publishStatus = NoteLockAtPublish;
+    service.ReportStatus(SERVICE_STOPPED);
+    SERVICEWRAPPER::publishStatus = SetServiceStatus;
+    ASSERT_EQ(published.size(), 1u);
+    EXPECT_EQ(published[0], std::make_pair(static_cast<DWORD>(SERVICE_STOPPED), true));
+}
+
+// When the dispatcher returns, the owner destroys the object; a control handler still running
+// (the manager may call it on a thread of its own) must have left the object by then.
+TEST(ServiceStatus, DetachWaitsForAControlInFlight)
+{
+    BlockingStopService service;
+    std::thread handler([] { SERVICEWRAPPER::ControlHandler(SERVICE_CONTROL_STOP); });
+    ASSERT_EQ(WaitForSingleObject(service.entered.get(), 5000), WAIT_OBJECT_0);
+    std::atomic<bool> detached{false};
+    std::thread owner([&] {
+        service.DetachEntryPoints();
+        detached = true;
+    });
+    Sleep(300);
+    EXPECT_FALSE(detached) << "detached while a control handler was inside the object";
+    SetEvent(service.release.get());
+    handler.join();
+    owner.join();
+    EXPECT_EQ(service.stops, 1);
+    // Afterwards no control reaches the object.
+    SERVICEWRAPPER::ControlHandler(SERVICE_CONTROL_STOP);
+    EXPECT_EQ(service.stops, 1);
 }
 
 TEST(ServiceStatus, ControlsReachTheirHandlersAndReportTheState)
