@@ -8,6 +8,7 @@
 // the service its only argument is "/service"):
 //   NoWindow=1       create no window; sleep until killed or until ExitAfterMs
 //   ExitAfterMs=n    end by itself after n milliseconds
+//   ExitCode=n       the exit code of that end by itself (default 0); a quit from outside ends with 0
 //   WindowClass=...  register and create another window class
 #include <windows.h>
 
@@ -75,6 +76,7 @@ bool SameKey(const std::string& a, const char* b)
 struct Settings {
     bool noWindow = false;
     DWORD exitAfterMs = 0; // 0: no time limit
+    int exitCode = 0;      // when it ends by itself
     std::string windowClass = kDefaultWindowClass;
 };
 
@@ -99,6 +101,8 @@ Settings ReadSettings(const std::string& path)
             settings.noWindow = std::atoi(value.c_str()) != 0;
         } else if (SameKey(key, "ExitAfterMs")) {
             settings.exitAfterMs = std::strtoul(value.c_str(), nullptr, 10);
+        } else if (SameKey(key, "ExitCode")) {
+            settings.exitCode = std::atoi(value.c_str());
         } else if (SameKey(key, "WindowClass") && !value.empty()) {
             settings.windowClass = value;
         }
@@ -135,7 +139,8 @@ private:
 // The main window: paints who it is and how it was started, and keeps how the run ended.
 class SampleWindow {
 public:
-    SampleWindow(std::vector<std::string> lines, DWORD exitAfterMs) : lines(std::move(lines)), exitAfterMs(exitAfterMs)
+    SampleWindow(std::vector<std::string> lines, DWORD exitAfterMs, int exitCode)
+        : lines(std::move(lines)), exitAfterMs(exitAfterMs), timerExitCode(exitCode)
     {
     }
 
@@ -191,6 +196,7 @@ private:
             if (wParam == kExitTimer) {
                 KillTimer(window, kExitTimer);
                 endReason = "timer";
+                quitCode = timerExitCode;
                 DestroyWindow(window);
             }
             return 0;
@@ -199,7 +205,7 @@ private:
             DestroyWindow(window);
             return 0;
         case WM_DESTROY:
-            PostQuitMessage(0);
+            PostQuitMessage(quitCode);
             return 0;
         default:
             return DefWindowProcA(window, message, wParam, lParam);
@@ -225,6 +231,8 @@ private:
 
     std::vector<std::string> lines;
     DWORD exitAfterMs;
+    int timerExitCode;
+    int quitCode = 0;
     const char* endReason = "WM_QUIT";
 };
 
@@ -255,7 +263,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
         record.Write("window", "none");
         Sleep(settings.exitAfterMs > 0 ? settings.exitAfterMs : INFINITE);
         record.Write("end", "timer");
-        return 0;
+        return settings.exitCode;
     }
 
     const bool asService = __argc == 2 && lstrcmpiA(__argv[1], "/service") == 0;
@@ -264,7 +272,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     lines.push_back(std::string("Arguments: ").append(arguments.empty() ? "(none)" : arguments));
     lines.push_back(std::string("Working directory: ").append(cwd));
     lines.push_back(asService ? "Started by the Tarvo service." : "Started by a user.");
-    SampleWindow window(std::move(lines), settings.exitAfterMs);
+    SampleWindow window(std::move(lines), settings.exitAfterMs, settings.exitCode);
     if (!window.Create(instance, settings.windowClass, show)) {
         record.Write("window error", std::to_string(GetLastError()));
         record.Write("end", "no window");

@@ -63,8 +63,37 @@ void SERVICELAUNCHER::Run()
     // The application must open its window on this process's desktop, or OnStop cannot find
     // it: join the desktop (the window libraries load delayed) before starting the application.
     TARVOAPP::InitCommonControls();
-    OSYS::StartProgram(application.c_str(), "/service", workdir.c_str(), nullptr, OSYS::START_SYNC, nullptr, nullptr);
+    int exitCode = -8;
+    int started = OSYS::StartProgram(application.c_str(), "/service", workdir.c_str(), nullptr, OSYS::START_SYNC,
+                                     nullptr, &exitCode);
+    DWORD startError = started ? 0 : GetLastError();
     LogPrint("SERVICELAUNCHER::Run done\n");
+    ReportHowTheApplicationEnded(started != 0, startError, exitCode);
+}
+
+// The manager's recovery actions fire only when the stopped report carries an error, so an
+// application that failed must not look like one that was stopped.
+void SERVICELAUNCHER::ReportHowTheApplicationEnded(bool started, DWORD startError, int exitCode)
+{
+    if (!started) {
+        // A start refused before any system call (a text beyond its capacity) leaves no error.
+        DWORD error = startError ? startError : ERROR_FILENAME_EXCED_RANGE;
+        SetExitCodes(error, 0);
+        LogPrint("SERVICELAUNCHER::Run application not started, stopping with win32 exit code %lu\n", error);
+        return;
+    }
+    bool stopRequested = StopRequested();
+    // An exit code that could not be read stays -8 and counts as a failure.
+    if (exitCode != 0 && !stopRequested) {
+        SetExitCodes(ERROR_SERVICE_SPECIFIC_ERROR, static_cast<DWORD>(exitCode));
+        LogPrint("SERVICELAUNCHER::Run application ended by itself with exit code %d, stopping with win32 exit "
+                 "code %lu, service-specific exit code %lu\n",
+                 exitCode, static_cast<unsigned long>(ERROR_SERVICE_SPECIFIC_ERROR),
+                 static_cast<unsigned long>(exitCode));
+        return;
+    }
+    LogPrint("SERVICELAUNCHER::Run application ended with exit code %d %s, stopping with win32 exit code 0\n", exitCode,
+             stopRequested ? "after a stop request" : "by itself");
 }
 
 BOOL SERVICELAUNCHER::OnInit()

@@ -16,7 +16,11 @@ public:
     SERVICELAUNCHER(HINSTANCE instance, const char* serviceName, const char* windowClass, const char* programPath);
     ~SERVICELAUNCHER() override;
 
-    // Starts the application with "/service" and waits for its end.
+    // Starts the application with "/service" and waits for its end. An application that
+    // cannot be started, or that ends by itself with a non-zero exit code, makes the service
+    // stop with an error (the start's system error, or ERROR_SERVICE_SPECIFIC_ERROR with the
+    // application's exit code); after a stop or shutdown request, or with exit code 0, the
+    // service stops without one.
     void Run() override;
     BOOL OnInit() override;
     // Posts WM_QUIT to the application's main window; does not wait.
@@ -33,6 +37,8 @@ public:
     static STRING WorkingDirectory(const STRING& programDirectory);
 
 private:
+    void ReportHowTheApplicationEnded(bool started, DWORD startError, int exitCode);
+
     char programPath[PROGRAM_PATH_SIZE] = {};
     char windowClass[WINDOW_CLASS_SIZE] = {};
     bool configValid = false;

@@ -189,12 +189,27 @@ void SERVICEWRAPPER::ReportStatus(DWORD state)
         stopReported = true;
         if (status.dwServiceSpecificExitCode == 0)
             status.dwServiceSpecificExitCode = 1;
+        LogPrint("SERVICEWRAPPER::ReportStatus stopped with win32 exit code %lu, service-specific exit code %lu\n",
+                 status.dwWin32ExitCode, status.dwServiceSpecificExitCode);
         handle = statusHandle;
         stopped = status;
     }
     // Published from copies after the lock is left: it lets the dispatcher return, and the
     // owner may destroy this object, lock included, before the call comes back.
     publishStatus(handle, &stopped);
+}
+
+void SERVICEWRAPPER::SetExitCodes(DWORD win32ExitCode, DWORD serviceSpecificExitCode)
+{
+    CRITSECTHOLD hold(statusLock);
+    status.dwWin32ExitCode = win32ExitCode;
+    status.dwServiceSpecificExitCode = serviceSpecificExitCode;
+}
+
+bool SERVICEWRAPPER::StopRequested()
+{
+    CRITSECTHOLD hold(statusLock);
+    return stopRequested;
 }
 
 void WINAPI SERVICEWRAPPER::ControlHandler(DWORD code)
@@ -207,6 +222,7 @@ void WINAPI SERVICEWRAPPER::ControlHandler(DWORD code)
     LogPrint("SERVICEWRAPPER::ControlHandler code= %lu\n", code);
     switch (code) {
     case SERVICE_CONTROL_STOP:
+        service->NoteStopRequest();
         // The manager must see stop pending before the work is asked to end.
         service->ReportStatus(SERVICE_STOP_PENDING);
         service->OnStop();
@@ -221,6 +237,7 @@ void WINAPI SERVICEWRAPPER::ControlHandler(DWORD code)
         service->OnInterrogate();
         break;
     case SERVICE_CONTROL_SHUTDOWN:
+        service->NoteStopRequest();
         service->OnShutdown();
         break;
     default:
@@ -229,6 +246,12 @@ void WINAPI SERVICEWRAPPER::ControlHandler(DWORD code)
     }
     // Interrogate waits for exactly this answer; the others confirm the state.
     service->ReportCurrentStatus();
+}
+
+void SERVICEWRAPPER::NoteStopRequest()
+{
+    CRITSECTHOLD hold(statusLock);
+    stopRequested = true;
 }
 
 void SERVICEWRAPPER::ReportCurrentStatus()

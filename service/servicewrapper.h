@@ -57,6 +57,11 @@ protected:
     // Ends the static entry points' access to this object; waits for a control handler that
     // is still inside it. Called when the dispatcher returns and on destruction.
     void DetachEntryPoints();
+    // The codes the stopped report carries: a system error, or ERROR_SERVICE_SPECIFIC_ERROR
+    // with the service's own code. Set by Run before it returns.
+    void SetExitCodes(DWORD win32ExitCode, DWORD serviceSpecificExitCode);
+    // True once a stop or shutdown control has arrived.
+    bool StopRequested();
 
     const char* serviceName;
     SERVICE_STATUS_HANDLE statusHandle = nullptr;
@@ -64,6 +69,10 @@ protected:
     CRITSECT statusLock;
     HINSTANCE instance;
     bool stopReported = false;
+    bool stopRequested = false;
+
+private:
+    void NoteStopRequest();
 };
 
 // The service object constructed last; the static entry points reach it through this.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "service/schandle.h"
+
 namespace e2e {
 
 // The build passes the programs' paths as the build system sees them.
@@ -180,6 +182,16 @@ std::string Lower(std::string text)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return text;
+}
+
+SERVICE_STATUS ServiceStatusOf(const std::string& name)
+{
+    SERVICE_STATUS status{};
+    ServiceHandles handles = OpenServiceHandles(name.c_str(), SERVICE_QUERY_STATUS);
+    if (!handles || !QueryServiceStatus(handles.service.get(), &status)) {
+        return SERVICE_STATUS{};
+    }
+    return status;
 }
 
 } // namespace e2e

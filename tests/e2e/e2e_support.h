@@ -94,4 +94,7 @@ bool WaitForRecordKey(const std::string& path, const std::string& key, DWORD tim
 
 std::string Lower(std::string text);
 
+// The service's status record as the manager keeps it; all zero when it cannot be read.
+SERVICE_STATUS ServiceStatusOf(const std::string& name);
+
 } // namespace e2e
