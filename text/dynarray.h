@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <utility>
@@ -13,6 +14,28 @@
 #include "diag/logit.h"
 #include "osys/locks.h"
 #include "text/textinternal.h"
+
+// Sort flags. Every form honours SORTFLAG_REVERSE; the others choose the comparison of the
+// forms that have one (by decimal value, else ignoring case, else by bytes).
+constexpr int SORTFLAG_BYVALUE = 0x01;
+constexpr int SORTFLAG_REVERSE = 0x08;
+constexpr int SORTFLAG_NOCASE = 0x10;
+
+// Holds two MUTEXSEMs for one scope. The one at the lower address is always taken first, so
+// two threads that each want the same two locks (a = b against b = a) cannot wait for each
+// other for ever.
+class MUTEXPAIRHOLD {
+public:
+    MUTEXPAIRHOLD(MUTEXSEM* a, MUTEXSEM* b) : first(Lower(a, b)), second(Lower(a, b) == a ? b : a) {}
+    MUTEXPAIRHOLD(const MUTEXPAIRHOLD&) = delete;
+    MUTEXPAIRHOLD& operator=(const MUTEXPAIRHOLD&) = delete;
+
+private:
+    static MUTEXSEM* Lower(MUTEXSEM* a, MUTEXSEM* b) { return std::less<MUTEXSEM*>()(a, b) ? a : b; }
+
+    MUTEXHOLD first;
+    MUTEXHOLD second;
+};
 
 template <class T>
 class DYNARRAY {
@@ -41,7 +64,7 @@ public:
     void Swap(int pos1, int pos2);
     void DeleteItem(int pos);
     void DeleteAll();
-    // Not stable; flags bit 3 (8) reverses the order.
+    // Not stable; SORTFLAG_REVERSE reverses the order.
     void Sort(int flags);
 
     // Makes room for at least count items at once, for a caller that knows the final size.
@@ -96,7 +119,7 @@ DYNARRAY<T>::DYNARRAY(const DYNARRAY& other) : pLock(new (std::nothrow) MUTEXSEM
 {
     TARVO_CHECK(pLock != nullptr, "pLock", nullptr);
     memcpy(TypeName, other.TypeName, sizeof(TypeName));
-    MUTEXHOLD holdTarget(pLock.get());
+    // The new array is not shared yet: only the source needs holding.
     MUTEXHOLD holdSource(other.pLock.get());
     CopyItemsFrom(other);
 }
@@ -106,8 +129,7 @@ DYNARRAY<T>& DYNARRAY<T>::operator=(const DYNARRAY& other)
 {
     if (this == &other)
         return *this;
-    MUTEXHOLD holdTarget(pLock.get());
-    MUTEXHOLD holdSource(other.pLock.get());
+    MUTEXPAIRHOLD hold(pLock.get(), other.pLock.get());
     DestroyItems();
     CopyItemsFrom(other);
     return *this;
@@ -189,8 +211,7 @@ int DYNARRAY<T>::Store(int pos, Make make)
 template <class T>
 int DYNARRAY<T>::AddAll(const DYNARRAY& other)
 {
-    MUTEXHOLD holdTarget(pLock.get());
-    MUTEXHOLD holdSource(other.pLock.get());
+    MUTEXPAIRHOLD hold(pLock.get(), other.pLock.get());
     int count = other.ItemCount;
     for (int i = 0; i < count; i++)
         Add(*other.ppItems[i]);
@@ -232,6 +253,10 @@ void DYNARRAY<T>::DeleteAll()
 template <class T>
 void DYNARRAY<T>::Sort(int flags)
 {
+    // The array's lock comes before the sort context: a caller may sort while it holds the
+    // lock, and another thread sorting the same array must then wait for the lock, not hold
+    // the context against it.
+    MUTEXHOLD hold(pLock.get());
     SORTCONTEXT& context = SortContext();
     CRITSECTHOLD holdContext(context.lock);
     // The comparison finds its array through the context, so one sort of a form runs at a
@@ -240,11 +265,8 @@ void DYNARRAY<T>::Sort(int flags)
         return;
     context.SortThis = this;
     context.SortFlags = flags;
-    {
-        MUTEXHOLD hold(pLock.get());
-        if (ItemCount > 1)
-            qsort(ppItems.get(), ItemCount, sizeof(T*), &DYNARRAY::SortCompare);
-    }
+    if (ItemCount > 1)
+        qsort(ppItems.get(), ItemCount, sizeof(T*), &DYNARRAY::SortCompare);
     context.SortThis = nullptr;
     context.SortFlags = 0;
 }
@@ -262,8 +284,7 @@ void DYNARRAY<T>::SwapItems(DYNARRAY& other)
 {
     if (this == &other)
         return;
-    MUTEXHOLD holdThis(pLock.get());
-    MUTEXHOLD holdOther(other.pLock.get());
+    MUTEXPAIRHOLD hold(pLock.get(), other.pLock.get());
     std::swap(ppItems, other.ppItems);
     std::swap(ItemCount, other.ItemCount);
     std::swap(MaxItems, other.MaxItems);
@@ -291,7 +312,7 @@ int DYNARRAY<T>::SortCompare(const void* a, const void* b)
     const T& left = **static_cast<T* const*>(a);
     const T& right = **static_cast<T* const*>(b);
     int order = context.SortThis->Compare(left, right, context.SortFlags);
-    if (context.SortFlags & 8)
+    if (context.SortFlags & SORTFLAG_REVERSE)
         return order < 0 ? 1 : (order > 0 ? -1 : 0);
     return order;
 }

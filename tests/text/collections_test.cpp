@@ -1,5 +1,6 @@
 // DYNARRAY, STRINGARRAY and the lock types under them.
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -343,6 +344,49 @@ TEST(Locks, ArrayOperationsFromSeveralThreads)
     array.Sort(1);
     for (int i = 1; i < array.ItemCount; i++)
         ASSERT_LT(array.Get(i - 1)->ToInt(), array.Get(i)->ToInt());
+}
+
+// Two arrays copied into each other from two threads: each operation holds both locks, so
+// both threads must take them in the same order or they wait for each other for ever.
+TEST(Locks, CrossCopiesBetweenTwoArraysFinish)
+{
+    auto a = std::make_shared<STRINGARRAY>(4);
+    auto b = std::make_shared<STRINGARRAY>(4);
+    a->Add(STRING("a"));
+    b->Add(STRING("b"));
+    auto cross = [](std::shared_ptr<STRINGARRAY> target, std::shared_ptr<STRINGARRAY> source) {
+        return [target, source] {
+            for (int i = 0; i < 3000; i++) {
+                if (i % 3 == 0)
+                    *target = *source;
+                else if (i % 3 == 1)
+                    target->SwapItems(*source);
+                else if (target->ItemCount < 64)
+                    target->AddAll(*source);
+            }
+        };
+    };
+    ASSERT_TRUE(FinishWithin(60000, {cross(a, b), cross(b, a)}));
+}
+
+// A caller that holds an array's lock may sort it while another thread sorts the same array.
+TEST(Locks, SortUnderTheCallersLockFinishes)
+{
+    auto array = std::make_shared<STRINGARRAY>(4);
+    for (const char* text : {"3", "1", "2"})
+        array->Add(STRING(text));
+    auto sortHeld = [array] {
+        for (int i = 0; i < 3000; i++) {
+            array->Lock();
+            array->Sort(SORTFLAG_BYVALUE);
+            array->Unlock();
+        }
+    };
+    auto sortPlain = [array] {
+        for (int i = 0; i < 3000; i++)
+            array->Sort(SORTFLAG_BYVALUE | SORTFLAG_REVERSE);
+    };
+    ASSERT_TRUE(FinishWithin(60000, {sortHeld, sortPlain}));
 }
 
 } // namespace

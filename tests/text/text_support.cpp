@@ -5,8 +5,10 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "diag/assert.h"
 #include "diag/logit.h"
@@ -151,4 +153,18 @@ int CountOf(const std::string& haystack, const std::string& needle)
     for (size_t at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + needle.size()))
         count++;
     return count;
+}
+
+bool FinishWithin(int milliseconds, const std::vector<std::function<void()>>& work)
+{
+    // The count is shared with the threads, so that threads left behind never touch a dead object.
+    auto finished = std::make_shared<std::atomic<size_t>>(0);
+    for (const auto& piece : work)
+        std::thread([finished, piece] {
+            piece();
+            (*finished)++;
+        }).detach();
+    for (int waited = 0; *finished < work.size() && waited < milliseconds; waited += 10)
+        Sleep(10);
+    return *finished == work.size();
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,6 +51,14 @@ std::string CaptureLog(Fn fn)
     fn();
     return StopLogCapture(path);
 }
+
+// Runs each piece of work on a thread of its own; true when all of them end within the time
+// limit. Threads that do not end are left behind (deadlocked, most likely), so whatever they
+// use must outlive the test: hand them shared owners rather than references.
+bool FinishWithin(int milliseconds, const std::vector<std::function<void()>>& work);
+
+// A file name that opens for writing but takes no byte: Linux's /dev/full through Wine's Z:.
+constexpr const char* DISK_FULL_PATH = "Z:\\dev\\full";
 
 // Counts the occurrences of a text.
 int CountOf(const std::string& haystack, const std::string& needle);
