@@ -53,9 +53,9 @@ STRINGARRAY::STRINGARRAY(const STRING& source, const char* token, int initial) :
 
 int STRINGARRAY::Compare(const STRING& a, const STRING& b, int flags)
 {
-    if (flags & 0x01)
+    if (flags & SORTFLAG_BYVALUE)
         return Sign(static_cast<long long>(a.ToInt()) - b.ToInt());
-    if (flags & 0x10)
+    if (flags & SORTFLAG_NOCASE)
         return CompareNoCase(a.c_str(), b.c_str(), true);
     return Sign(strcmp(a.c_str(), b.c_str()));
 }
@@ -109,7 +109,7 @@ int STRINGARRAY::Load(const char* path, bool unescape)
     LogPrint("STRINGARRAY::Load %s (%ld bytes)\n", path ? path : "<NULL>", size);
     MUTEXHOLD hold(pLock.get());
     int added = 0;
-    FILE* file = FILENAME::fsopen(path, "r");
+    UNIQUEFILE file(FILENAME::fsopen(path, "r"));
     if (file) {
         auto addLine = [&](const STRING& line) {
             if (Insert(added, unescape ? Unescape(line, false) : line) != -1)
@@ -117,7 +117,7 @@ int STRINGARRAY::Load(const char* path, bool unescape)
         };
         std::unique_ptr<char[]> buffer(new char[LINE_READ]);
         STRING line;
-        while (fgets(buffer.get(), LINE_READ, file)) {
+        while (fgets(buffer.get(), LINE_READ, file.get())) {
             int length = static_cast<int>(strlen(buffer.get()));
             if (length > 0 && buffer[length - 1] == '\n') {
                 line.Append(buffer.get(), length - 1);
@@ -130,7 +130,6 @@ int STRINGARRAY::Load(const char* path, bool unescape)
         }
         if (line.IsFilled())
             addLine(line);
-        fclose(file);
     }
     LogPrint("STRINGARRAY::Load returns %d, %s\n", added, OSYS::GetErrorText().c_str());
     return added;
@@ -140,18 +139,20 @@ int STRINGARRAY::Save(const char* path, bool escape) const
 {
     LogPrint("STRINGARRAY::Save %s\n", path ? path : "<NULL>");
     int written = 0;
-    FILE* file = FILENAME::fsopen(path, "w");
+    SAVEFILE file(path, "w");
     if (file) {
         MUTEXHOLD hold(pLock.get());
         for (int i = 0; i < ItemCount; i++) {
-            if (escape)
-                fputs(Escape(*ppItems[i], "").c_str(), file);
-            else
-                fputs(ppItems[i]->c_str(), file);
-            fputc('\n', file);
+            STRING escaped = escape ? Escape(*ppItems[i], "") : STRING();
+            const char* line = escape ? escaped.c_str() : ppItems[i]->c_str();
+            // Each line up to its first zero byte.
+            file.Write(line, strlen(line));
+            file.Write("\n", 1);
         }
-        written = ItemCount > 0 ? ItemCount : 1;
-        fclose(file);
+        if (file.Close(false))
+            written = ItemCount > 0 ? ItemCount : 1;
+        else
+            LogPrint("STRINGARRAY::Save failed: %s\n", file.Failure().c_str());
     }
     LogPrint("STRINGARRAY::Save returns %d\n", written);
     return written;

@@ -11,7 +11,7 @@ public:
     // One item per field of source between bytes of token: n delimiters give n + 1 items.
     STRINGARRAY(const STRING& source, const char* token, int initial = 64);
 
-    // flags bit 0: by decimal value; else bit 4 (0x10): ignoring case; else exact bytes.
+    // SORTFLAG_BYVALUE: by decimal value; else SORTFLAG_NOCASE: ignoring case; else exact bytes.
     int Compare(const STRING& a, const STRING& b, int flags) override;
 
     // First matching position or -1. mode 0: equal ignoring case; 1: the item begins with
@@ -21,7 +21,8 @@ public:
     STRING Join(const char* separator) const;
     // Lines of a text file, put before the present items in file order; returns the count.
     int Load(const char* path, bool unescape);
-    // One line per item; returns the lines written (1 for an empty array), 0 on failure.
+    // One line per item; returns the lines written (1 for an empty array), 0 when the file
+    // cannot be opened or a write, the flush or the close fails.
     int Save(const char* path, bool escape) const;
 };
 

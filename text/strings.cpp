@@ -31,6 +31,15 @@ constexpr int FORMAT_MAX = FORMAT_AREA - 2; // characters kept of one formatted 
 constexpr int DYNABLOCK_START = 0x8000;
 constexpr int DYNABLOCK_CAP = 2097152;
 constexpr int FILE_BLOCK = 32768;
+constexpr long long LOAD_GRANULE = 65536;              // a loaded file's buffer is sized in these
+constexpr long long LOAD_GRANULE_MAX = 1LL << 30;      // ... up to this
+constexpr unsigned char UTF8_CONTINUATION_MASK = 0xC0; // continuation bytes are 10xxxxxx
+constexpr unsigned char UTF8_CONTINUATION = 0x80;
+
+bool IsContinuation(unsigned char byte)
+{
+    return (byte & UTF8_CONTINUATION_MASK) == UTF8_CONTINUATION;
+}
 
 // The pool of 96-byte buffers is plain static data without a destructor: strings at
 // namespace scope give their buffers back after static destructors have run.
@@ -38,7 +47,9 @@ struct STRINGPOOL {
     char* items[POOL_CAPACITY];
     int count;
     std::atomic<bool> shutDown;
-    std::atomic<CRITSECT*> lock; // created on first use, destroyed by StringPoolShutdown
+    // Created on first use and never destroyed, not even by StringPoolShutdown: another
+    // thread may be on its way into it, and static strings use it after static destructors.
+    std::atomic<CRITSECT*> lock;
 };
 STRINGPOOL pool;
 
@@ -180,22 +191,47 @@ const char* NullGuard(const char* p, const char* context)
 
 void StringPoolShutdown()
 {
-    CRITSECT* lock = pool.lock.load(std::memory_order_acquire);
-    if (!lock) {
-        pool.shutDown.store(true);
+    // Every buffer goes to the heap from now on; the lock stays for the threads that got
+    // past their check of the flag before it was set.
+    CRITSECTHOLD hold(PoolLock());
+    for (int i = 0; i < pool.count; i++) {
+        std::free(pool.items[i]);
+        pool.items[i] = nullptr;
+    }
+    pool.count = 0;
+    pool.shutDown.store(true);
+}
+
+SAVEFILE::SAVEFILE(const char* path, const char* mode) : file(FILENAME::fsopen(path, mode)) {}
+
+void SAVEFILE::Write(const void* bytes, size_t n)
+{
+    if (!file || failure.Length() > 0 || n == 0)
         return;
-    }
-    {
-        CRITSECTHOLD hold(*lock);
-        for (int i = 0; i < pool.count; i++) {
-            std::free(pool.items[i]);
-            pool.items[i] = nullptr;
-        }
-        pool.count = 0;
-        pool.shutDown.store(true);
-    }
-    pool.lock.store(nullptr);
-    std::unique_ptr<CRITSECT> destroyed(lock);
+    size_t put = fwrite(bytes, 1, n, file.get());
+    written += put;
+    if (put < n)
+        Fail("write");
+}
+
+bool SAVEFILE::Close(bool commit)
+{
+    if (!file)
+        return false;
+    if (fflush(file.get()) != 0)
+        Fail("flush");
+    else if (commit && _commit(_fileno(file.get())) != 0)
+        Fail("commit");
+    if (fclose(file.release()) != 0)
+        Fail("close");
+    return failure.Length() == 0;
+}
+
+void SAVEFILE::Fail(const char* step)
+{
+    if (failure.Length() > 0)
+        return; // the first failure is the cause; later steps only follow from it
+    failure.Format("%s: %s", step, OSYS::GetErrorText().c_str());
 }
 
 int CompareNoCase(const char* a, const char* b, bool nulltolerant)
@@ -325,6 +361,9 @@ void BINARY::Make(int n, const void* data)
     if (n < 0)
         return;
     int extra = (Flags & STRINGFLAG_WIDE) ? 2 : 1;
+    const char* oldBuffer = Buffer;
+    int oldLength = StrLen;
+    int oldBufLen = BufLen;
     // Data taken from this very buffer must be found again in the new one.
     const char* source = static_cast<const char*>(data);
     long long inside = (source && Buffer && source >= Buffer && source < Buffer + StrLen) ? source - Buffer : -1;
@@ -335,8 +374,9 @@ void BINARY::Make(int n, const void* data)
             OutOfMemory(wanted);
         int newlen = static_cast<int>(wanted);
         if (Buffer && BufLen > DYNABLOCK_START && _msize(Buffer) >= static_cast<size_t>(newlen)) {
-            // The block has room already (see below): grow in place. The room was zeroed by
-            // calloc and nothing writes past BufLen, so the new bytes are zero.
+            // The block has room already (see below): grow in place. The room past BufLen was
+            // zeroed by calloc and nothing writes there; what a shrink left below it is
+            // cleared further down.
         } else {
             char* block;
             int kept = Buffer ? std::min(newlen, StrLen) : 0;
@@ -388,6 +428,11 @@ void BINARY::Make(int n, const void* data)
         } else if (newlen >= 1024) {
             BlockSize = std::max(BlockSize, 1024);
         }
+    }
+    if (!data && oldBuffer && Buffer == oldBuffer && n > oldLength) {
+        // The block stayed: the bytes now exposed may still hold text that an earlier shrink
+        // cut off. Past the old end of the block the room is zero already.
+        memset(Buffer + oldLength, 0, std::min(n, oldBufLen) - oldLength);
     }
     if (data) {
         TARVO_CHECK(BufLen >= n + extra, "this->BufLen>=(len+extra)", nullptr);
@@ -468,49 +513,55 @@ bool BINARY::Load(const char* path, const char* mode)
 {
     long long size = path ? FILENAME(path).Size() : -1;
     LogPrint("BINARY::Load %s (%d bytes)\n", path ? path : "<NULL>", static_cast<int>(size));
-    FILE* file = FILENAME::fsopen(path, mode ? mode : "r");
+    UNIQUEFILE file(FILENAME::fsopen(path, mode ? mode : "r"));
+    void* handle = file.get();
     STRING status("OK");
     if (file) {
         if (size != 0) {
             // One granule for the whole file: no regrowth while it is read.
-            long long granule = (size + 65535) / 65536 * 65536;
-            BlockSize = static_cast<int>(std::min<long long>(granule, DYNABLOCK_CAP * 512LL));
+            long long granule = (size + LOAD_GRANULE - 1) / LOAD_GRANULE * LOAD_GRANULE;
+            BlockSize = static_cast<int>(std::min<long long>(granule, LOAD_GRANULE_MAX));
         }
         Make(0, "");
         std::unique_ptr<char[]> block(new char[FILE_BLOCK]);
         for (;;) {
-            size_t got = fread(block.get(), 1, FILE_BLOCK, file);
+            size_t got = fread(block.get(), 1, FILE_BLOCK, file.get());
             Append(block.get(), static_cast<int>(got));
             if (got < static_cast<size_t>(FILE_BLOCK))
                 break;
         }
-        fclose(file);
     } else {
         status = OSYS::GetErrorText();
     }
-    LogPrint("BINARY::Load returns %p, %d bytes, %s\n", static_cast<void*>(file), StrLen, status.c_str());
-    return file != nullptr;
+    LogPrint("BINARY::Load returns %p, %d bytes, %s\n", handle, StrLen, status.c_str());
+    return handle != nullptr;
 }
 
 bool BINARY::Save(const char* path, const char* mode) const
 {
     LogPrint("BINARY::Save %s\n", path ? path : "<NULL>");
-    FILE* file = FILENAME::fsopen(path, mode ? mode : "w");
+    SAVEFILE file(path, mode ? mode : "w");
+    const void* handle = file.get();
     int count = -1;
+    bool saved = false;
     STRING status("OK");
     if (file) {
         const char* data = NullGuard(Buffer, "STRING::Save");
         int length = Buffer ? StrLen : 0;
-        count = data && length > 0 ? static_cast<int>(fwrite(data, 1, length, file)) : 0;
+        if (data && length > 0)
+            file.Write(data, length);
         // The data must be on the disk when the caller is told it was saved.
-        if (fflush(file) == 0)
-            _commit(_fileno(file));
-        fclose(file);
+        saved = file.Close(true);
+        count = static_cast<int>(file.Written());
+        if (!saved) {
+            status = file.Failure();
+            LogPrint("BINARY::Save failed: %s\n", status.c_str());
+        }
     } else {
         status = OSYS::GetErrorText();
     }
-    LogPrint("BINARY::Save returns %p, %d bytes, %s\n", static_cast<void*>(file), count, status.c_str());
-    return file != nullptr;
+    LogPrint("BINARY::Save returns %p, %d bytes, %s\n", handle, count, status.c_str());
+    return saved;
 }
 
 STRING BINARY::ToHex() const
@@ -678,7 +729,7 @@ STRING BINARY::Utf8ToLatin1() const
                 continue;
             }
             unsigned char char2 = in[i + 1];
-            if (!TARVO_CHECK(!((char2 & 0xC0) != 0x80), "!((char2 & 0xC0) != 0x80)", nullptr)) {
+            if (!TARVO_CHECK(IsContinuation(char2), "!((char2 & 0xC0) != 0x80)", nullptr)) {
                 i++;
                 continue;
             }
@@ -690,11 +741,20 @@ STRING BINARY::Utf8ToLatin1() const
                 i++;
                 continue;
             }
+            // A broken sequence is reported once and gives nothing; a byte in it that is no
+            // continuation byte is not taken, but read as the next character.
             unsigned char char2 = in[i + 1];
             unsigned char char3 = in[i + 2];
-            if (!TARVO_CHECK(!((char2 & 0xC0) != 0x80) || ((char3 & 0xC0) != 0x80),
-                             "!((char2 & 0xC0) != 0x80) || ((char3 & 0xC0) !=0x80)", nullptr)) {
+            if (!IsContinuation(char2)) {
+                if (IsContinuation(char3))
+                    TARVO_CHECK(false, "!((char2 & 0xC0) != 0x80) || ((char3 & 0xC0) !=0x80)", nullptr);
+                else
+                    TARVO_CHECK(false, "!((char2 & 0xC0) != 0x80)", nullptr);
                 i++;
+                continue;
+            }
+            if (!TARVO_CHECK(IsContinuation(char3), "!((char3 & 0xC0) != 0x80)", nullptr)) {
+                i += 2;
                 continue;
             }
             result.Buffer[produced++] = static_cast<char>((char2 << 6) | (char3 & 0x3F));
@@ -1096,11 +1156,11 @@ STRING STRING::Field(int n, const char* delims, int flags) const
             start = d + 1;
         }
         if (exists) {
-            int end = (flags & 0xFFFF) ? StrLen : nextDelimiter(start);
+            int end = (flags & FIELD_REST_MASK) ? StrLen : nextDelimiter(start);
             result = Mid(start, end - start);
         }
     }
-    if (!result.Buffer && (flags & 0x10000))
+    if (!result.Buffer && (flags & FIELD_NOTNULL))
         result.Make(0);
     return result;
 }

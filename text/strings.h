@@ -1,8 +1,7 @@
-// Text types of the class library: BINARY (growable byte buffer), STRING (8-bit,
-// length-counted text with a code-page tag) and WSTRING (its UTF-16 companion).
-//   BINARY  - storage model: Make, growth granules, buffer pool, byte append, encodings
-//   STRING  - text operations: search, replace, fields, trim, formatting
-//   WSTRING - the narrow-facing part of the wide companion
+// Text types of the class library.
+//   BINARY - growable byte buffer: Make, growth granules, buffer pool, byte append, encodings
+//   STRING - 8-bit, length-counted text with a code-page tag: search, replace, fields, trim,
+//            formatting
 #pragma once
 
 #include <cstdint>
@@ -23,6 +22,11 @@ constexpr int UNICODE_CPFLAT = -3;
 constexpr int UNICODE_CPUTF8 = -4;
 
 constexpr int STRING_DEFAULT_BLOCKSIZE = 96;
+
+// Flags of STRING::Field. Any bit of the low 16 counts as FIELD_REST.
+constexpr int FIELD_REST = 0x0001;
+constexpr int FIELD_REST_MASK = 0xFFFF;
+constexpr int FIELD_NOTNULL = 0x10000;
 
 class STRING;
 
@@ -56,6 +60,7 @@ public:
     BINARY Mid(int pos, int n = -1) const;
 
     bool Load(const char* path, const char* mode = "r");
+    // True when every byte was written, flushed to the disk and the file closed cleanly.
     bool Save(const char* path, const char* mode = "w") const;
 
     STRING ToHex() const;
@@ -133,8 +138,8 @@ public:
     STRING Mid(int pos, int n = -1) const;
     STRING Left(int n) const;
     STRING Right(int n) const;
-    // The n-th field between delimiter characters; low 16 bits of flags: take the rest of the
-    // text; bit 0x10000: a missing field gives the empty text instead of NULL.
+    // The n-th field between delimiter characters; FIELD_REST: up to the end of the text;
+    // FIELD_NOTNULL: a missing field gives the empty text instead of NULL.
     STRING Field(int n, const char* delims, int flags = 0) const;
 };
 

@@ -160,6 +160,14 @@ TEST(Utf8, MalformedInputIsReportedAndSkipped)
         {"\xE2\x41\x82", "A", "!((char2 & 0xC0) != 0x80) || ((char3 & 0xC0) !=0x80)"},
         {"\x80x", "x", "FALSE"},
         {"\xF0\x9F", "", "FALSE"},
+        // A broken sequence takes no byte that is not a continuation byte: that byte is the
+        // next character.
+        {"Caf\xE9 au lait", "Caf au lait", "!((char2 & 0xC0) != 0x80)"},
+        {"\xE1"
+         "aa",
+         "aa", "!((char2 & 0xC0) != 0x80)"},
+        {"\xE2\x82z!", "z!", "!((char3 & 0xC0) != 0x80)"},
+        {"\xC3(\xE9t\xC3\xA9", "(t\xE9", "!((char2 & 0xC0) != 0x80)"},
     };
     for (const Case& c : cases) {
         CheckRecorder checks;

@@ -1,6 +1,10 @@
 // STRING and the BINARY storage model: states, growth, null guard, text operations.
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "text/strings.h"
@@ -159,6 +163,29 @@ TEST(StringMake, ResizeKeepsContentAndZeroFills)
     EXPECT_EQ(96, text.BlockSize) << "a granule of 0 or less means 96";
 }
 
+// Every growth step of a text built by appends (the small ones, those that take a new block
+// and those that grow a large block in place): cut the text short, then grow it past its
+// block again; the regrown part shows zeros, never the text that was cut off.
+TEST(StringMake, RegrowthAfterAShrinkShowsOnlyZeros)
+{
+    STRING small("abcdef");
+    small.Make(2);
+    small.Make(6);
+    EXPECT_EQ(std::string("ab\0\0\0\0", 6), Bytes(small));
+
+    STRING text("");
+    while (text.BufLen < 8 * 1024 * 1024) {
+        text.Append(std::string(text.BufLen - 1 - text.StrLen, 'x').c_str());
+        int full = text.StrLen;
+        text.Make(5);
+        text.Make(full + 1);
+        std::string regrown = Bytes(text);
+        ASSERT_EQ(full + 1, static_cast<int>(regrown.size()));
+        ASSERT_EQ(std::string::npos, regrown.find_first_not_of('\0', 5)) << "grown from " << full;
+        memset(text.Buffer, 'x', text.StrLen);
+    }
+}
+
 TEST(StringMake, CopyFromOwnBufferSurvivesGrowth)
 {
     STRING text("0123456789");
@@ -167,6 +194,38 @@ TEST(StringMake, CopyFromOwnBufferSurvivesGrowth)
     STRING twice("abcdefgh");
     twice.Append(twice);
     EXPECT_STREQ("abcdefghabcdefgh", twice.c_str());
+}
+
+// Texts of the pooled size made and dropped on several threads while the pool shuts down;
+// ends the process with 0 when every thread went on working and finished.
+[[noreturn]] void UsePoolAcrossShutdown()
+{
+    std::atomic<bool> stop{false};
+    std::atomic<long> rounds{0};
+    std::atomic<int> wrong{0};
+    auto worker = [&] {
+        for (; !stop; rounds++)
+            if (Bytes(STRING(STRING("pooled") + " text")) != "pooled text")
+                wrong++;
+    };
+    std::vector<std::function<void()>> work(4, worker);
+    work.push_back([&] {
+        while (rounds < 20000)
+            std::this_thread::yield();
+        StringPoolShutdown();
+        while (rounds < 40000)
+            std::this_thread::yield();
+        stop = true;
+    });
+    bool finished = FinishWithin(30000, work);
+    // Threads left behind may hold anything: leave without running any destructor.
+    _exit(finished && wrong == 0 ? 0 : 1);
+}
+
+TEST(StringPool, ShutdownWhileOtherThreadsUseThePool)
+{
+    for (int run = 0; run < 4; run++)
+        EXPECT_EXIT(UsePoolAcrossShutdown(), ::testing::ExitedWithCode(0), "") << "run " << run;
 }
 
 TEST(StringNullGuard, DefaultModeSubstitutesNullText)
