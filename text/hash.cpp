@@ -20,7 +20,10 @@ using textlayer::BeginsNoCase;
 using textlayer::FoldCase;
 using textlayer::Sign;
 
-constexpr int HASHLIST_READ = 32786;
+constexpr int HASHLIST_READ = 32786;    // one read of a line of the sectioned form
+constexpr int TEXT_GRANULE = 65536;     // the writer sizes its text in these steps
+constexpr char VALUE_ESCAPES[] = "={}"; // escaped in values besides the control bytes
+constexpr char TEXT_FILE_END = 0x1A;    // a file read in text mode ends at this byte
 
 // Lines in a text up to its first zero byte, the last one without a line end included.
 int CountLines(const STRING& text)
@@ -54,16 +57,149 @@ STRING& NullValue()
     return value;
 }
 
-// Header lines of the sectioned form: "[#n]". Reports a malformed one; returns n.
-int ParseHeader(const STRING& line)
+// Keys are read back raw, so a key the text form cannot hold is never written: one with a
+// line end, the end-of-file byte of text mode, a zero byte or "=", or one that would begin
+// a comment ("#", "//") or, in the sectioned form, a header ("[").
+bool KeyFitsTextForm(const STRING& key, bool listRecord)
 {
-    int end = line.Length();
-    while (end > 0 && (line.Buffer[end - 1] == '\n' || line.Buffer[end - 1] == '\r'))
-        end--;
-    TARVO_CHECK_FORMAT(end > 1 && line.Buffer[1] == '#', "buf[1]=='#'", "%s", line.c_str());
-    TARVO_CHECK_FORMAT(end > 0 && line.Buffer[end - 1] == ']', "buf[buf.Length()-2]==']'", "%s", line.c_str());
-    return end > 2 ? atoi(line.Buffer + 2) : 0;
+    int n = key.Length();
+    const char* p = key.Buffer;
+    for (int i = 0; i < n; i++)
+        if (p[i] == 0 || p[i] == '\n' || p[i] == '\r' || p[i] == TEXT_FILE_END || p[i] == '=')
+            return false;
+    if (n > 0 && p[0] == '#')
+        return false;
+    if (n > 1 && p[0] == '/' && p[1] == '/')
+        return false;
+    return !(listRecord && n > 0 && p[0] == '[');
 }
+
+// The keys a writer left out; reported once for the whole text, not once per key.
+struct REFUSEDKEYS {
+    int count = 0;
+    STRING first;
+
+    void Add(const STRING& key)
+    {
+        if (count++ == 0)
+            first = key;
+    }
+    void Report() const
+    {
+        TARVO_CHECK_FORMAT(count == 0, "KeyFitsTextForm(key)", "%d key(s) left out, the first: %s", count,
+                           Escape(first, "").c_str());
+    }
+};
+
+// The text form of one table: "#Handle=" and "#Key=" lines, then key=value lines in stored
+// order. Entries whose key cannot be written are left out and counted in refused.
+void WriteTable(const HASH& table, STRING& text, bool listRecord, REFUSEDKEYS& refused)
+{
+    MUTEXHOLD hold(table.Keys.pLock.get());
+    const STRINGARRAY& keys = table.Keys;
+    const STRINGARRAY& values = table.Values;
+    long long total = 0;
+    for (int i = 0; i < keys.ItemCount; i++)
+        total += keys.ppItems[i]->Length() + values.ppItems[i]->Length() + 2;
+    text = STRING();
+    // One granule for (nearly) the whole text.
+    text.BlockSize =
+        static_cast<int>(std::min<long long>((total + TEXT_GRANULE - 1) / TEXT_GRANULE * TEXT_GRANULE, 1LL << 30));
+    text.MakeNotNull();
+    if (table.Handle != 0)
+        text.AppendFormat("#Handle=%d\n", table.Handle);
+    // The name is read back unescaped like a value, so it is escaped like one: it can hold
+    // any byte and never adds a line of its own.
+    if (!table.Key.IsNull()) {
+        text.Append("#Key=");
+        text.Append(Escape(table.Key, VALUE_ESCAPES));
+        text.Append('\n');
+    }
+    for (int i = 0; i < keys.ItemCount; i++) {
+        const STRING& key = *keys.ppItems[i];
+        const STRING& value = *values.ppItems[i];
+        if (!KeyFitsTextForm(key, listRecord)) {
+            refused.Add(key);
+            continue;
+        }
+        text.Append(key);
+        text.Append('=');
+        // A key without a value is written as key= and reads back as the empty text.
+        if (!value.IsNull() && (value.Flags & STRINGFLAG_BINARY)) {
+            text.Append("={{");
+            text.Append(value.ToBase64(false));
+            text.Append("}}");
+        } else if (!value.IsNull()) {
+            text.Append(Escape(value, VALUE_ESCAPES));
+        }
+        text.Append('\n');
+    }
+}
+
+// The sectioned form of a list, header "[#i]", record, empty line; false when a key was left out.
+bool WriteList(const HASHLIST& list, STRING& text)
+{
+    MUTEXHOLD hold(list.pLock.get());
+    REFUSEDKEYS refused;
+    text = STRING();
+    text.MakeNotNull();
+    for (int i = 0; i < list.ItemCount; i++) {
+        text.AppendFormat("[#%d]\n", i);
+        STRING record;
+        WriteTable(*list.ppItems[i], record, true, refused);
+        text.Append(record);
+        text.Append('\n');
+    }
+    refused.Report();
+    return refused.count == 0;
+}
+
+// Builds the records of the sectioned form from its lines, whether they come from a file or
+// a text: a header "[#n]" opens a record, the lines after it are collected into it, empty
+// lines are skipped.
+class SECTIONREADER {
+public:
+    explicit SECTIONREADER(HASHLIST& list) : list(list) { section.MakeNotNull(); }
+
+    // One line; a line end at its end is ignored.
+    void TakeLine(const char* line, int length)
+    {
+        while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r'))
+            length--;
+        if (length == 0)
+            return;
+        if (line[0] != '[') {
+            section.Append(line, length);
+            section.Append('\n');
+            return;
+        }
+        // A malformed header is reported and opens no record.
+        bool hash = TARVO_CHECK_FORMAT(length > 1 && line[1] == '#', "buf[1]=='#'", "%.*s", length, line);
+        bool closed = TARVO_CHECK_FORMAT(line[length - 1] == ']', "buf[buf.Length()-2]==']'", "%.*s", length, line);
+        if (!hash || !closed)
+            return;
+        // Each header closes the record before it; before the first one nothing may stand.
+        if (headers == 0)
+            TARVO_CHECK(section.Length() == 0, "Section.Length()==0", nullptr);
+        else
+            list.Add(HASH(section));
+        section.Truncate(0);
+        headers++;
+    }
+
+    // The record after the last header, even an empty one; a text without any header is one
+    // record when it holds anything.
+    void Finish()
+    {
+        if (headers > 0 || section.Length() > 0)
+            list.Add(HASH(section));
+    }
+
+private:
+    HASHLIST& list;
+    STRING section;
+    int headers = 0;
+};
 
 } // namespace
 
@@ -81,18 +217,17 @@ HASH::HASH(const STRING& text) : HASH()
     FromString(text);
 }
 
-HASH::HASH(const HASH& other)
-    : Handle(other.Handle), Spare(other.Spare), Keys(other.Keys), Values(other.Values), LockTable(other.LockTable),
-      Key(other.Key)
+// Both halves are copied under the source's lock, so a copy is never of two moments.
+HASH::HASH(const HASH& other) : HASH()
 {
+    *this = other;
 }
 
 HASH& HASH::operator=(const HASH& other)
 {
     if (this == &other)
         return *this;
-    MUTEXHOLD holdTarget(Keys.pLock.get());
-    MUTEXHOLD holdSource(other.Keys.pLock.get());
+    MUTEXPAIRHOLD hold(Keys.pLock.get(), other.Keys.pLock.get());
     Handle = other.Handle;
     Spare = other.Spare;
     Keys = other.Keys;
@@ -187,8 +322,7 @@ void HASH::Merge(const HASH& other)
 {
     if (this == &other)
         return;
-    MUTEXHOLD holdThis(Keys.pLock.get());
-    MUTEXHOLD holdOther(other.Keys.pLock.get());
+    MUTEXPAIRHOLD hold(Keys.pLock.get(), other.Keys.pLock.get());
     for (int i = 0; i < other.Keys.ItemCount; i++)
         Lookup(other.Keys.ppItems[i]->c_str()) = *other.Values.ppItems[i];
 }
@@ -306,35 +440,9 @@ int HASH::FromString(const STRING& text)
 
 void HASH::ToText(STRING& text) const
 {
-    MUTEXHOLD hold(Keys.pLock.get());
-    long long total = 0;
-    for (int i = 0; i < Keys.ItemCount; i++)
-        total += Keys.ppItems[i]->Length() + Values.ppItems[i]->Length() + 2;
-    text = STRING();
-    // One granule for (nearly) the whole text.
-    text.BlockSize = static_cast<int>(std::min<long long>((total + 65535) / 65536 * 65536, 1LL << 30));
-    text.MakeNotNull();
-    if (Handle != 0)
-        text.AppendFormat("#Handle=%d\n", Handle);
-    if (!Key.IsNull()) {
-        text.Append("#Key=");
-        text.Append(Key);
-        text.Append('\n');
-    }
-    for (int i = 0; i < Keys.ItemCount; i++) {
-        const STRING& value = *Values.ppItems[i];
-        text.Append(*Keys.ppItems[i]);
-        text.Append('=');
-        // A key without a value is written as key= and reads back as the empty text.
-        if (!value.IsNull() && (value.Flags & STRINGFLAG_BINARY)) {
-            text.Append("={{");
-            text.Append(value.ToBase64(false));
-            text.Append("}}");
-        } else if (!value.IsNull()) {
-            text.Append(Escape(value, "={}"));
-        }
-        text.Append('\n');
-    }
+    REFUSEDKEYS refused;
+    WriteTable(*this, text, false, refused);
+    refused.Report();
 }
 
 bool HASH::Load(const char* path)
@@ -362,9 +470,17 @@ bool HASH::Load(const char* path)
 bool HASH::Save(const char* path) const
 {
     STRING text;
-    ToText(text);
+    REFUSEDKEYS refused;
+    WriteTable(*this, text, false, refused);
+    refused.Report();
     LogPrint("HASH::Save %s\n", path ? path : "<NULL>");
-    bool ok = text.Save(path, "w");
+    // A file without some of the keys would read back as a different table: the file is
+    // left as it is.
+    bool ok = false;
+    if (refused.count > 0)
+        LogPrint("HASH::Save refused: %d key(s) cannot be written\n", refused.count);
+    else
+        ok = text.Save(path, "w");
     LogPrint("HASH::Save returns ok= %d\n", ok ? 1 : 0);
     return ok;
 }
@@ -396,7 +512,7 @@ int HASHLIST::Compare(const HASH& a, const HASH& b, int flags)
         const STRING* left = ValueOf(a, SortKeyNames[k]);
         const STRING* right = ValueOf(b, SortKeyNames[k]);
         int order;
-        if (flags & 0x01)
+        if (flags & SORTFLAG_BYVALUE)
             order = Sign(static_cast<long long>(left ? left->ToInt() : 0) - (right ? right->ToInt() : 0));
         else
             order = Sign(strcmp(left ? left->c_str() : "", right ? right->c_str() : ""));
@@ -477,34 +593,27 @@ STRINGARRAY HASHLIST::Names() const
 
 void HASHLIST::ToText(STRING& text) const
 {
-    MUTEXHOLD hold(pLock.get());
-    text = STRING();
-    text.MakeNotNull();
-    for (int i = 0; i < ItemCount; i++) {
-        text.AppendFormat("[#%d]\n", i);
-        STRING record;
-        ppItems[i]->ToText(record);
-        text.Append(record);
-        text.Append('\n');
-    }
+    WriteList(*this, text);
 }
 
 int HASHLIST::Save(const char* path) const
 {
     LogPrint("HASHLIST::Save %s\n", path ? path : "<NULL>");
+    MUTEXHOLD hold(pLock.get());
+    STRING text;
     int rc = 0;
-    FILE* file = FILENAME::fsopen(path, "w");
-    if (file) {
-        MUTEXHOLD hold(pLock.get());
-        for (int i = 0; i < ItemCount; i++) {
-            STRING record;
-            ppItems[i]->ToText(record);
-            fprintf(file, "[#%d]\n", i);
-            fwrite(record.c_str(), 1, record.Length(), file);
-            fputc('\n', file);
+    // As for a table: a file that would lose keys is not written.
+    if (!WriteList(*this, text)) {
+        LogPrint("HASHLIST::Save refused: a key cannot be written\n");
+    } else {
+        SAVEFILE file(path, "w");
+        if (file) {
+            file.Write(text.Buffer, text.StrLen);
+            if (file.Close(false))
+                rc = ItemCount > 0 ? ItemCount : 1;
+            else
+                LogPrint("HASHLIST::Save failed: %s\n", file.Failure().c_str());
         }
-        rc = ItemCount > 0 ? ItemCount : 1;
-        fclose(file);
     }
     LogPrint("HASHLIST::Save returns rc %d\n", rc);
     return rc;
@@ -516,27 +625,10 @@ int HASHLIST::FromString(const STRING& text)
     LogPrintLevel(2, "HASHLIST::FromString after lines constructor\n");
     MUTEXHOLD hold(pLock.get());
     DeleteAll();
-    STRING section;
-    section.MakeNotNull();
-    int lastHeader = 0;
-    for (int i = 0; i < lines.ItemCount; i++) {
-        const STRING& buf = *lines.ppItems[i];
-        if (buf.Length() > 0 && buf.Buffer[0] == '[') {
-            int n = ParseHeader(buf);
-            // Header n closes record n - 1; before the first record nothing may be collected.
-            if (n < 1)
-                TARVO_CHECK(section.Length() == 0, "Section.Length()==0", nullptr);
-            else
-                Insert(n - 1, HASH(section));
-            section.Truncate(0);
-            lastHeader = n;
-        } else {
-            section.Append(buf);
-            section.Append('\n');
-        }
-    }
-    if (section.Length() > 0)
-        Insert(lastHeader, HASH(section));
+    SECTIONREADER reader(*this);
+    for (int i = 0; i < lines.ItemCount; i++)
+        reader.TakeLine(lines.ppItems[i]->Buffer, lines.ppItems[i]->StrLen);
+    reader.Finish();
     return ItemCount;
 }
 
@@ -546,47 +638,23 @@ int HASHLIST::Load(const char* path)
     LogPrint("HASHLIST::Load %s (%ld bytes)\n", path ? path : "<NULL>", size);
     MUTEXHOLD hold(pLock.get());
     DeleteAll();
-    FILE* file = FILENAME::fsopen(path, "r");
+    UNIQUEFILE file(FILENAME::fsopen(path, "r"));
     if (file) {
-        STRING section;
-        section.MakeNotNull();
-        int headers = 0;
-        auto takeLine = [&](const STRING& buf) {
-            if (buf.Length() < 2)
-                return; // an empty line
-            if (buf.Buffer[0] != '[') {
-                section.Append(buf);
-                return;
-            }
-            ParseHeader(buf);
-            // The k-th header closes record k - 1; the first one must have nothing before it.
-            if (headers == 0)
-                TARVO_CHECK(section.Length() == 0, "Section.Length()==0", nullptr);
-            else
-                Insert(headers - 1, HASH(section));
-            section.Truncate(0);
-            headers++;
-        };
+        SECTIONREADER reader(*this);
         std::unique_ptr<char[]> buffer(new char[HASHLIST_READ]);
         STRING line;
-        while (fgets(buffer.get(), HASHLIST_READ, file)) {
+        while (fgets(buffer.get(), HASHLIST_READ, file.get())) {
             int length = static_cast<int>(strlen(buffer.get()));
             line.Append(buffer.get(), length);
             // A line longer than the buffer is joined from several reads.
             if (length > 0 && buffer[length - 1] == '\n') {
-                takeLine(line);
+                reader.TakeLine(line.Buffer, line.StrLen);
                 line.Truncate(0);
             }
         }
-        if (line.Length() > 0) {
-            line.Append('\n');
-            takeLine(line);
-        }
-        if (headers > 0)
-            Insert(headers - 1, HASH(section));
-        else if (section.Length() > 0)
-            Insert(0, HASH(section));
-        fclose(file);
+        if (line.Length() > 0)
+            reader.TakeLine(line.Buffer, line.StrLen);
+        reader.Finish();
     }
     LogPrint("HASHLIST::Load returns %d, %s\n", ItemCount, OSYS::GetErrorText().c_str());
     return ItemCount;

@@ -18,9 +18,12 @@ public:
 
     // True when the file could be read; the table then holds exactly its content.
     bool Load(const char* path);
-    // True when the file could be written.
+    // True when every byte reached the file and it closed cleanly. A table holding a key the
+    // text form cannot hold is reported and not written (the file stays as it was).
     bool Save(const char* path) const;
-    // The text form: "#Handle=" and "#Key=" lines, then one key=value line per entry.
+    // The text form: "#Handle=" and "#Key=" lines, then one key=value line per entry. Keys are
+    // written raw, so a key with a line end, 0x1A, a zero byte or "=", or one that begins with
+    // "#" or "//", is left out (reported once).
     void ToText(STRING& text) const;
     // Adds the entries of a text in the file form and sorts; returns the number of entries.
     int FromString(const STRING& text);
@@ -57,7 +60,7 @@ public:
     // Parses a text in the sectioned form; a text that reads as a non-zero number is refused.
     explicit HASHLIST(const STRING& data);
 
-    // Orders two records by the values of SortKeyNames, name by name; flags bit 0: by
+    // Orders two records by the values of SortKeyNames, name by name; SORTFLAG_BYVALUE: by
     // decimal value, else by bytes.
     int Compare(const HASH& a, const HASH& b, int flags) override;
 
@@ -71,12 +74,16 @@ public:
 
     // Returns the number of records read.
     int Load(const char* path);
-    // Returns the number of records written (1 for an empty list), 0 when the file cannot
-    // be opened.
+    // Returns the number of records written (1 for an empty list); 0 when the file cannot be
+    // opened or written, or when a record holds a key the form cannot hold (see below).
     int Save(const char* path) const;
+    // Returns the number of records read. Each well-formed header "[#n]" opens a record;
+    // without any header, a text that holds anything is one record.
     int FromString(const STRING& text);
+    // "[#i]", the record's text form, an empty line, for each record. Besides what a table
+    // leaves out, a key that begins with "[" is left out (it would read as a header).
     void ToText(STRING& text) const;
-    // Sorts by the values of count key names; flags bit 3 (8) reverses the order.
+    // Sorts by the values of count key names; SORTFLAG_REVERSE reverses the order.
     void SortByKeys(const char* const* names, int count, int flags);
 
     const char* const* SortKeyNames = nullptr;

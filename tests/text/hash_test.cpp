@@ -1,4 +1,6 @@
 // HASH, HASHLIST and METAHASH: the text form, lookups, escaping and malformed input.
+#include <atomic>
+#include <memory>
 #include <random>
 #include <string>
 #include <utility>
@@ -316,6 +318,29 @@ TEST(HashFile, LoadReplacesTheTable)
     EXPECT_FALSE(small.Save(TempPath("no_folder\\x.cfg").c_str()));
 }
 
+// A save to a disk that takes no byte fails, whether the write fails at once (a long text)
+// or only when the stream is flushed (a short one), and the log says why.
+TEST(SaveFailures, DiskFullIsAFailure)
+{
+    for (const std::string& content : {std::string("short"), std::string(100000, 'x')}) {
+        STRING text(content.c_str());
+        HASH table;
+        table.Lookup("k") = text;
+        STRINGARRAY lines(4);
+        lines.Add(text);
+        HASHLIST list;
+        list.Add(table);
+        std::string log = CaptureLog([&] {
+            EXPECT_FALSE(text.Save(DISK_FULL_PATH) || table.Save(DISK_FULL_PATH));
+            EXPECT_EQ(0, lines.Save(DISK_FULL_PATH, false) + list.Save(DISK_FULL_PATH));
+        });
+        EXPECT_EQ(2, CountOf(log, "BINARY::Save failed: write: ") + CountOf(log, "BINARY::Save failed: flush: "));
+        EXPECT_EQ(1, CountOf(log, "HASH::Save returns ok= 0"));
+        EXPECT_EQ(1, CountOf(log, "STRINGARRAY::Save failed: "));
+        EXPECT_EQ(1, CountOf(log, "HASHLIST::Save failed: "));
+    }
+}
+
 TEST(HashMalformed, ReportedAndSurvived)
 {
     CheckRecorder checks;
@@ -345,6 +370,35 @@ TEST(HashMalformed, ReportedAndSurvived)
     EXPECT_EQ(10 * 1024 * 1024 - 1, value.Length());
     EXPECT_EQ('\n', value.Buffer[100]);
     EXPECT_STREQ("2", big.Value("after").c_str());
+}
+
+// Tables assigned and merged into each other from two threads while a third copies one of
+// them: the two-table operations take both locks in one order, and a copy is never half
+// old, half new.
+TEST(HashThreads, CrossAssignmentsAndMergesFinish)
+{
+    auto a = std::make_shared<HASH>(STRING("a=1\nshared=a\n"));
+    auto b = std::make_shared<HASH>(STRING("b=2\nshared=b\n"));
+    auto torn = std::make_shared<std::atomic<int>>(0);
+    auto cross = [](std::shared_ptr<HASH> target, std::shared_ptr<HASH> source) {
+        return [target, source] {
+            for (int i = 0; i < 1000; i++) {
+                if (i % 2)
+                    *target = *source;
+                else
+                    target->Merge(*source);
+                target->Lookup(STRING(i % 50).c_str()) = "v";
+            }
+        };
+    };
+    auto copier = [a, torn] {
+        for (int i = 0; i < 1000; i++) {
+            HASH copy(*a);
+            *torn += copy.Keys.ItemCount != copy.Values.ItemCount;
+        }
+    };
+    ASSERT_TRUE(FinishWithin(60000, {cross(a, b), cross(b, a), copier}));
+    EXPECT_EQ(0, torn->load());
 }
 
 std::string TwoRecordList(HASHLIST& list)
@@ -413,6 +467,99 @@ TEST(HashList, MalformedHeaders)
     HASHLIST number{STRING("5")};
     EXPECT_EQ(1, checks.Count("(int)data==0"));
     EXPECT_EQ(0, number.ItemCount);
+}
+
+// The table's name goes through the same escaping as the values: whatever it holds, it comes
+// back as it was and cannot add lines of its own.
+TEST(HashKeyLine, NameReadsBackAsWritten)
+{
+    const std::string names[] = {"svc\nAppExe=evil.exe",
+                                 std::string("x\0y", 3),
+                                 "C:\\Tarvo",
+                                 "name\x1A",
+                                 "x\r\n#Handle=5",
+                                 "={{QUJD}}",
+                                 "\x80\xFF",
+                                 "plain name"};
+    std::string path = TempPath("named.cfg");
+    std::string listPath = TempPath("named_list.txt");
+    for (const std::string& name : names) {
+        SCOPED_TRACE(Bytes(Escape(TextOf(name), "")));
+        CheckRecorder checks;
+        HASH table{STRING("AppName=svc\n")};
+        table.Handle = 3;
+        table.Key = TextOf(name);
+        HASHLIST list;
+        list.Add(table);
+        ASSERT_TRUE(table.Save(path.c_str()));
+        ASSERT_EQ(1, list.Save(listPath.c_str()));
+        HASH fromText{STRING(TextOfTable(table).c_str())};
+        HASH fromFile;
+        fromFile.Load(path.c_str());
+        HASHLIST listFromFile;
+        ASSERT_EQ(1, listFromFile.Load(listPath.c_str()));
+        for (const HASH* copy : {&fromText, &fromFile, listFromFile.Get(0)}) {
+            EXPECT_EQ(name, Bytes(copy->Key));
+            EXPECT_EQ(3, copy->Handle);
+            EXPECT_EQ(Entries({{"AppName", "svc"}}), EntriesOf(*copy));
+        }
+        EXPECT_EQ(0u, checks.Total());
+    }
+}
+
+// Keys are read raw, so a key the text form cannot hold (a line end, 0x1A that ends a text
+// file, "=", a leading "#" or "//", a zero byte; in a list a leading "[") is left out of the
+// text with one report, and a save that would lose it is refused. Other keys stay as they are.
+TEST(HashKeyLine, KeysTheFormCannotHoldAreRefused)
+{
+    const std::string refused[] = {"a\x1A", "a\nb", "a\rb", "#Key", "#Handle", "//x", "a=b", std::string("x\0y", 3)};
+    std::string path = TempPath("refused.cfg");
+    for (const std::string& key : refused) {
+        SCOPED_TRACE(Bytes(Escape(TextOf(key), "")));
+        HASH table{STRING("before=1\nzz=2\n")};
+        table.Keys.Add(TextOf(key)); // as it stands, zero bytes included
+        table.Values.Add(STRING("5"));
+        WriteFileBytes(path, "kept=1\r\n");
+        CheckRecorder checks;
+        HASH read{STRING(TextOfTable(table).c_str())};
+        EXPECT_EQ(Entries({{"before", "1"}, {"zz", "2"}}), EntriesOf(read));
+        EXPECT_TRUE(read.Handle == 0 && read.Key.IsNull());
+        EXPECT_FALSE(table.Save(path.c_str()));
+        EXPECT_EQ("kept=1\r\n", ReadFileBytes(path)) << "the file is left as it was";
+        EXPECT_EQ(2, checks.Count("KeyFitsTextForm(key)"));
+    }
+    HASH table{STRING("back\\slash=1\nx#y=2\na/b=3\n[section]=4\n\x80\xFF=5\n=6\n")};
+    CheckRecorder checks;
+    ASSERT_TRUE(table.Save(path.c_str()));
+    HASH loaded;
+    loaded.Load(path.c_str());
+    EXPECT_EQ(EntriesOf(table), EntriesOf(loaded));
+    HASHLIST list;
+    list.Add(table);
+    EXPECT_EQ(0, list.Save(path.c_str()));
+    EXPECT_EQ(1, checks.Count("KeyFitsTextForm(key)"));
+    EXPECT_NE(std::string::npos, checks.InfoOf("KeyFitsTextForm(key)").find("[section]"));
+}
+
+// Texts without a record (nothing, line ends only, a broken header) give an empty list, and
+// lists round-trip with their number of records, empty records included.
+TEST(HashList, RecordCountsRoundTrip)
+{
+    std::string path = TempPath("empty_list.txt");
+    for (const char* text : {"", "\n", "\r\n\r\n", "[", "[\n\n"}) {
+        WriteFileBytes(path, text);
+        EXPECT_EQ(0, HASHLIST().FromString(STRING(text))) << text;
+        EXPECT_EQ(0, HASHLIST().Load(path.c_str())) << text;
+    }
+    HASHLIST list;
+    for (int records = 0; records < 4; records++) {
+        STRING text;
+        list.ToText(text);
+        list.Save(path.c_str());
+        EXPECT_EQ(records, HASHLIST().FromString(text)) << Bytes(text);
+        EXPECT_EQ(records, HASHLIST().Load(path.c_str())) << Bytes(text);
+        list.Add(records == 1 ? HASH() : HASH(STRING("n=1")));
+    }
 }
 
 TEST(HashList, RecordsByName)
