@@ -3,13 +3,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <initializer_list>
-#include <mutex>
 
 #include "osys/ostype.h"
 #include "osys/osys_win32.h"
@@ -17,28 +17,65 @@
 
 namespace {
 
-// Log state; the target is only opened and closed by the switch handler, which runs on
-// the main thread during start-up and shutdown.
+// A recursive lock that needs no construction and is never destroyed, so that any thread
+// may log at any time of the process's life. The thread that holds it may take it again:
+// a crash inside a line still lets the crash path close the log.
+class LineLock {
+public:
+    void Enter()
+    {
+        DWORD self = GetCurrentThreadId();
+        if (owner.load(std::memory_order_relaxed) != self) {
+            AcquireSRWLockExclusive(&lock);
+            owner.store(self, std::memory_order_relaxed);
+        }
+        depth++;
+    }
+    void Leave()
+    {
+        if (--depth == 0) {
+            owner.store(0, std::memory_order_relaxed);
+            ReleaseSRWLockExclusive(&lock);
+        }
+    }
+
+private:
+    SRWLOCK lock = SRWLOCK_INIT;
+    std::atomic<DWORD> owner{0};
+    int depth = 0; // touched by the owner only
+};
+
+constinit LineLock lineLock;
+
+class LineLockHold {
+public:
+    LineLockHold() { lineLock.Enter(); }
+    ~LineLockHold() { lineLock.Leave(); }
+    LineLockHold(const LineLockHold&) = delete;
+    LineLockHold& operator=(const LineLockHold&) = delete;
+};
+
+// Log state. The target and everything a line is built from belong to the line lock:
+// opening, closing and writing all hold it, so no line reaches a closed (and perhaps
+// reused) handle. The flags a print call tests before taking the lock are atomic.
 struct LogState {
     HANDLE target = nullptr;
     bool ownsTarget = false; // a file we opened (not a standard handle)
-    bool active = false;
-    bool debuggerOutput = false;
+    std::atomic<bool> active{false};
+    std::atomic<bool> debuggerOutput{false};
     bool writeThrough = false;
     bool keep = false;
-    bool noAssert = false;
-    bool enabled = false;
+    std::atomic<bool> noAssert{false};
+    std::atomic<bool> enabled{false};
     bool consoleAllocated = false;
-    unsigned levelMask = 0;
+    std::atomic<unsigned> levelMask{0};
     double baseTime = 0;
     bool atLineStart = true;
     char fileName[256] = {};
     char logitbuf[8192] = {};
 };
 
-LogState state;
-// Lives as long as the process, so a line being written never loses its lock to a close.
-std::mutex lineLock;
+constinit LogState state;
 
 double NowSeconds()
 {
@@ -48,10 +85,10 @@ double NowSeconds()
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-void WriteLine(const char* format, va_list args)
+// Builds and writes one line; the caller holds the line lock. Nothing in here logs, so the
+// writer never re-enters itself.
+void WriteLocked(double now, const char* format, va_list args)
 {
-    double now = NowSeconds();
-    std::lock_guard<std::mutex> guard(lineLock);
     if (state.baseTime == 0)
         state.baseTime = now;
     double elapsed = now - state.baseTime;
@@ -97,12 +134,28 @@ void WriteLine(const char* format, va_list args)
         OutputDebugStringA(state.logitbuf);
 }
 
+void WriteLine(const char* format, va_list args)
+{
+    double now = NowSeconds();
+    LineLockHold hold;
+    WriteLocked(now, format, args);
+}
+
+void WriteLockedFormat(const char* format, ...) TARVO_PRINTF(1, 2);
+void WriteLockedFormat(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    WriteLocked(NowSeconds(), format, args);
+    va_end(args);
+}
+
 bool StartsWithNoCase(const char* text, const char* prefix)
 {
     return _strnicmp(text, prefix, strlen(prefix)) == 0;
 }
 
-void CloseTarget()
+void CloseTargetLocked()
 {
     if (state.target && state.ownsTarget)
         CloseHandle(state.target);
@@ -113,6 +166,12 @@ void CloseTarget()
         state.consoleAllocated = false;
     }
     state.active = false;
+}
+
+void CloseTarget()
+{
+    LineLockHold hold;
+    CloseTargetLocked();
 }
 
 STRING DocumentsFolder()
@@ -137,27 +196,39 @@ STRING DefaultTarget()
     return STRING(FILENAME(DocumentsFolder().c_str(), name.c_str()).c_str());
 }
 
-void WriteHeader()
-{
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    LogPrint("Logging starts at %04d-%02d-%02d %02d:%02d:%02d\n", now.wYear, now.wMonth, now.wDay, now.wHour,
-             now.wMinute, now.wSecond);
+// The two header lines of a new target: when logging starts, and which program file runs.
+struct Header {
+    SYSTEMTIME now = {};
+    FILENAME self{"<self>"};
+    unsigned long size = 0;
+    char modified[32] = {};
 
-    FILENAME self("<self>");
-    SYSTEMTIME modified = {};
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExA(self.c_str(), GetFileExInfoStandard, &data)) {
-        FILETIME local;
-        FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
-        FileTimeToSystemTime(&local, &modified);
+    Header()
+    {
+        GetLocalTime(&now);
+        size = static_cast<unsigned long>(self.Size());
+        SYSTEMTIME written = {};
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(self.c_str(), GetFileExInfoStandard, &data)) {
+            FILETIME local;
+            FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+            FileTimeToSystemTime(&local, &written);
+        }
+        snprintf(modified, sizeof(modified), "%04d-%02d-%02d  %02d:%02d:%02d", written.wYear, written.wMonth,
+                 written.wDay, written.wHour, written.wMinute, written.wSecond);
     }
-    char when[32];
-    snprintf(when, sizeof(when), "%04d-%02d-%02d  %02d:%02d:%02d", modified.wYear, modified.wMonth, modified.wDay,
-             modified.wHour, modified.wMinute, modified.wSecond);
-    LogPrint("Running as %s (%lu bytes, %s)\n", self.c_str(), static_cast<unsigned long>(self.Size()), when);
-}
 
+    // Under the line lock, so that the header is the first text of the new target.
+    void WriteLocked() const
+    {
+        WriteLockedFormat("Logging starts at %04d-%02d-%02d %02d:%02d:%02d\n", now.wYear, now.wMonth, now.wDay,
+                          now.wHour, now.wMinute, now.wSecond);
+        WriteLockedFormat("Running as %s (%lu bytes, %s)\n", self.c_str(), size, modified);
+    }
+};
+
+// The name is chosen and the file opened outside the line lock (both may log); the new
+// target is put in place and given its header under the lock.
 void OpenTarget(const char* argument)
 {
     const char* colon = strchr(argument, ':');
@@ -178,44 +249,49 @@ void OpenTarget(const char* argument)
         if (OSYS::GetOSType() >= OSYS::OSTYPE_VISTA && !name.EqualsNoCase("CONSOLE") && !name.EqualsNoCase("STDERR"))
             name = STRING(FILENAME(DocumentsFolder().c_str(), name.c_str()).c_str());
     }
-    if (state.target)
-        CloseTarget();
+    Header header;
+    CloseTarget();
     // The name item holds 255 characters; a longer path is refused rather than cut.
     if (name.Length() >= static_cast<int>(sizeof(state.fileName)))
         return;
-    snprintf(state.fileName, sizeof(state.fileName), "%s", name.c_str());
-    state.writeThrough = StartsWithNoCase(argument, "/LOGITHARD");
-    state.keep = StartsWithNoCase(argument, "/LOGITKEEP");
+    bool writeThrough = StartsWithNoCase(argument, "/LOGITHARD");
+    bool keep = StartsWithNoCase(argument, "/LOGITKEEP");
 
+    HANDLE target = nullptr;
+    bool ownsTarget = false, consoleAllocated = false;
     if (name.EqualsNoCase("STDERR")) {
-        state.target = GetStdHandle(STD_ERROR_HANDLE);
-        if (state.target == INVALID_HANDLE_VALUE)
-            state.target = nullptr;
+        target = GetStdHandle(STD_ERROR_HANDLE);
     } else if (name.EqualsNoCase("CONSOLE")) {
-        if (AllocConsole())
-            state.consoleAllocated = true;
-        state.target = GetStdHandle(STD_OUTPUT_HANDLE);
-        if (state.target == INVALID_HANDLE_VALUE)
-            state.target = nullptr;
+        consoleAllocated = AllocConsole() != FALSE;
+        target = GetStdHandle(STD_OUTPUT_HANDLE);
     } else {
-        DWORD flags = FILE_ATTRIBUTE_NORMAL | (state.writeThrough ? FILE_FLAG_WRITE_THROUGH : 0);
-        HANDLE file = CreateFileA(state.fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  state.keep ? OPEN_ALWAYS : CREATE_ALWAYS, flags, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return;
-        state.target = file;
-        state.ownsTarget = true;
-        if (state.keep) {
-            SetFilePointer(file, 0, nullptr, FILE_END);
+        DWORD flags = FILE_ATTRIBUTE_NORMAL | (writeThrough ? FILE_FLAG_WRITE_THROUGH : 0);
+        target = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, keep ? OPEN_ALWAYS : CREATE_ALWAYS,
+                             flags, nullptr);
+        ownsTarget = target != INVALID_HANDLE_VALUE;
+        if (ownsTarget && keep) {
+            SetFilePointer(target, 0, nullptr, FILE_END);
             DWORD written = 0;
-            WriteFile(file, "\r\n", 2, &written, nullptr);
+            WriteFile(target, "\r\n", 2, &written, nullptr);
         }
     }
-    if (state.target) {
-        state.active = true;
-        state.atLineStart = true;
-        WriteHeader();
-    }
+    if (target == INVALID_HANDLE_VALUE)
+        target = nullptr;
+
+    LineLockHold hold;
+    // Another thread may have opened a target meanwhile; the newest one wins.
+    CloseTargetLocked();
+    snprintf(state.fileName, sizeof(state.fileName), "%s", name.c_str());
+    state.writeThrough = writeThrough;
+    state.keep = keep;
+    state.consoleAllocated = consoleAllocated;
+    if (!target)
+        return;
+    state.target = target;
+    state.ownsTarget = ownsTarget;
+    state.active = true;
+    state.atLineStart = true;
+    header.WriteLocked();
 }
 
 } // namespace
@@ -267,11 +343,10 @@ int LogSwitch(const char* argument)
         state.levelMask |= static_cast<unsigned>(atoi(a + 5));
         if (!state.active)
             OpenTarget("/LOGIT");
-        state.enabled = state.active || state.debuggerOutput;
-        LogPrint("LogitLevel %08x\n", state.levelMask);
+        LogPrint("LogitLevel %08x\n", state.levelMask.load());
     } else if (StartsWithNoCase(a, "/D:")) {
         state.levelMask |= static_cast<unsigned>(atoi(a + 3));
-        LogPrint("LogitLevel %08x\n", state.levelMask);
+        LogPrint("LogitLevel %08x\n", state.levelMask.load());
     } else if (_stricmp(a, "/LOGITCLOSE") == 0) {
         CloseTarget();
     } else if (_stricmp(a, "/NOASSERT") == 0) {
@@ -279,6 +354,7 @@ int LogSwitch(const char* argument)
     } else {
         handled = 0;
     }
+    LineLockHold hold;
     state.enabled = state.active || state.debuggerOutput;
     return handled;
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <atomic>
 #include <regex>
 #include <string>
 #include <thread>
@@ -214,6 +215,58 @@ TEST(Log, ManyThreadsWriteWholeLines)
     for (const std::string& line : lines)
         torn += !std::regex_match(line, whole);
     EXPECT_EQ(torn, 0);
+}
+
+// The target is closed and opened again while other threads write. A file the test opens
+// right after each close takes the freed handle number; no line may reach it, and every line
+// of the log stays whole.
+TEST(Log, ClosingAndReopeningWhileThreadsWrite)
+{
+    const std::string path = TempPath("tarvo_log_reopen.log");
+    const std::string decoyPath = TempPath("tarvo_log_decoy.txt");
+    DeleteFileA(path.c_str());
+    DeleteFileA(decoyPath.c_str());
+    LogSwitch(("/LOGIT:" + path).c_str());
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; t++)
+        writers.emplace_back([t, &stop] {
+            for (unsigned i = 0; !stop; i++)
+                LogPrint("writer %d line %u of a text long enough to interleave if it could\n", t, i);
+        });
+    for (int round = 0; round < 200; round++) {
+        LogSwitch("/LOGITCLOSE");
+        HANDLE decoy = CreateFileA(decoyPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(decoy, INVALID_HANDLE_VALUE);
+        Sleep(round % 2);
+        CloseHandle(decoy);
+        LogSwitch(("/LOGITKEEP:" + path).c_str());
+    }
+    stop = true;
+    for (std::thread& writer : writers)
+        writer.join();
+    LogSwitch("/LOGITCLOSE");
+
+    EXPECT_EQ(rig::ReadFileBytes(decoyPath), "");
+    std::string bytes = rig::ReadFileBytes(path);
+    ASSERT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+    // Each reopening starts with an empty line, then the two header lines.
+    const std::regex whole(R"(^(\[\d{3}\.\d{3}:[0-9a-f]{4,5}\] )"
+                           R"((writer \d line \d+ of a text long enough to interleave if it could|)"
+                           R"(Logging starts at .*|Running as .*))?$)");
+    size_t torn = 0, lines = 0, start = 0, end;
+    while ((end = bytes.find("\r\n", start)) != std::string::npos) {
+        std::string line = bytes.substr(start, end - start);
+        lines++;
+        if (!std::regex_match(line, whole) && torn++ < 5)
+            ADD_FAILURE() << "torn line: " << line;
+        start = end + 2;
+    }
+    EXPECT_EQ(torn, 0u);
+    EXPECT_GT(lines, 600u);
+    DeleteFileA(path.c_str());
+    DeleteFileA(decoyPath.c_str());
 }
 
 TEST(Log, NoAssertToggles)
