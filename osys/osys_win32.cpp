@@ -3,6 +3,7 @@
 #include <process.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -13,6 +14,8 @@
 #include "osys/ostype.h"
 
 namespace {
+
+std::atomic<OSYS::ProcessWait> startProgramWait{WaitForSingleObject};
 
 // The shell library is loaded when a shell function is first needed: it is large, and the
 // controller's own commands never use it, so the process starts without it.
@@ -127,14 +130,24 @@ STRING ComputerName()
 
 STRING StartCommandLine(const char* program, const char* parameters)
 {
+    bool withParameters = parameters && *parameters;
+    bool quote = withParameters && program[0] != '"';
+    // Measured before it is built: a text over the bound is refused here, quietly, and never
+    // reaches the formatter, which would report it.
+    size_t length = strlen(program) + (quote ? 2 : 0) + (withParameters ? 1 + strlen(parameters) : 0);
+    if (length > START_COMMANDLINE_MAX)
+        return STRING("");
     STRING line;
-    if (parameters && *parameters)
-        line.Format(program[0] == '"' ? "%s %s" : "\"%s\" %s", program, parameters);
+    if (withParameters)
+        line.Format(quote ? "\"%s\" %s" : "%s %s", program, parameters);
     else
         line = program;
-    if (line.Length() > START_COMMANDLINE_MAX)
-        return STRING("");
     return line;
+}
+
+ProcessWait SetStartProgramWait(ProcessWait wait)
+{
+    return startProgramWait.exchange(wait ? wait : WaitForSingleObject);
 }
 
 int StartProgram(const char* program, const char* parameters, const char* workdir, const char* title, int flags,
@@ -190,9 +203,21 @@ int StartProgram(const char* program, const char* parameters, const char* workdi
     UniqueHandle process(info.hProcess), thread(info.hThread);
 
     if (sync) {
-        while (WaitForSingleObject(process.get(), slice) == WAIT_TIMEOUT)
+        DWORD waited;
+        while ((waited = startProgramWait.load()(process.get(), slice)) == WAIT_TIMEOUT)
             if (pump)
                 PumpMessages(PUMP_SLEEP_BATCH);
+        // Whether the program ended is unknown: no exit code, and a failure result. The
+        // handles are closed here, as a failed start hands none over.
+        if (waited != WAIT_OBJECT_0) {
+            DWORD error = GetLastError();
+            STRING errorText = GetErrorText(static_cast<int>(error));
+            LogPrint("OSYS::StartProgram wait returned %lu/%s\n", waited, errorText.c_str());
+            SetLastError(error);
+            AssertCheck(0, "rc!=WAIT_FAILED", __FILE__, __LINE__, errorText.c_str(), 1);
+            LogPrint("StartProgram done ok= %d\n", 0);
+            return 0;
+        }
         if (exitCode) {
             DWORD code = 0;
             if (GetExitCodeProcess(process.get(), &code))

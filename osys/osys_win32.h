@@ -51,9 +51,15 @@ STRING StartCommandLine(const char* program, const char* parameters);
 // Starts a program; a leading '*' of program starts it minimised, '#' hidden. With
 // START_SYNC it waits for the end. processInfo (when given) receives both handles, which
 // the caller then owns; exitCode (when given) is -8 until the program's code is known.
-// Returns 1 when started (and with START_SYNC ended), 0 when it could not be started.
+// Returns 1 when started (and with START_SYNC ended), 0 when it could not be started or,
+// with START_SYNC, when the wait for its end failed (then no handles are handed over).
 int StartProgram(const char* program, const char* parameters, const char* workdir, const char* title, int flags,
                  PROCESS_INFORMATION* processInfo, int* exitCode);
+
+// Test seam: the wait StartProgram uses for a started program (WaitForSingleObject, also
+// when null is given). Returns the previous one.
+using ProcessWait = DWORD(WINAPI*)(HANDLE process, DWORD milliseconds);
+ProcessWait SetStartProgramWait(ProcessWait wait);
 
 // Opens a program or document with the shell's "open" verb; true when the shell accepted it.
 bool ShellExecuteRun(HWND owner, const char* program, const char* parameters, const char* workdir);

@@ -2,7 +2,9 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "diag/assert.h"
 #include "osys/locks.h"
 #include "osys/osys_win32.h"
 
@@ -54,6 +56,79 @@ TEST(StartProgram, FailuresLeaveTheExitCodeAtMinusEight)
     EXPECT_EQ(
         OSYS::StartProgram("cmd.exe", "/c exit 3", nullptr, longTitle.c_str(), OSYS::START_SYNC, nullptr, &exitCode),
         0);
+}
+
+std::vector<std::string> reports;
+void RecordReport(const char* condition, const char*)
+{
+    reports.emplace_back(condition);
+}
+
+// Collects the failed checks of one scope.
+class ReportsSeen {
+public:
+    ReportsSeen() : previous(SetAssertObserver(RecordReport)) { reports.clear(); }
+    ~ReportsSeen() { SetAssertObserver(previous); }
+    const std::vector<std::string>& Conditions() const { return reports; }
+
+private:
+    AssertObserver previous;
+};
+
+TEST(StartProgram, OverLongCommandLinesAreRefusedWithoutAReport)
+{
+    // Longer than the formatter's own area too, which reports what does not fit it.
+    const std::string program(1019, 'x'), parameters(9000, 'p');
+    struct Case {
+        std::string program;
+        const char* parameters;
+    } cases[] = {
+        {program, "ab"},
+        {program + "yyyyy", nullptr},
+        {"cmd.exe", parameters.c_str()},
+        {"\"" + program + "\"", "/service"},
+        {"\"C:\\app.exe\"", parameters.c_str()},
+    };
+    ReportsSeen seen;
+    for (const Case& c : cases) {
+        int exitCode = 0;
+        EXPECT_EQ(OSYS::StartProgram(c.program.c_str(), c.parameters, nullptr, nullptr, OSYS::START_SYNC, nullptr,
+                                     &exitCode),
+                  0)
+            << c.program.size();
+        EXPECT_EQ(exitCode, -8);
+    }
+    EXPECT_TRUE(seen.Conditions().empty()) << seen.Conditions().front();
+}
+
+// A wait on a handle without the right to wait fails in the system, as a wait on a broken
+// handle would.
+DWORD WINAPI WaitWithoutSynchronizeRight(HANDLE process, DWORD milliseconds)
+{
+    HANDLE limited = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &limited,
+                         PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0))
+        return WAIT_FAILED;
+    DWORD result = WaitForSingleObject(limited, milliseconds);
+    DWORD error = GetLastError();
+    CloseHandle(limited);
+    SetLastError(error);
+    return result;
+}
+
+TEST(StartProgram, AFailedWaitIsNoEnd)
+{
+    OSYS::ProcessWait previous = OSYS::SetStartProgramWait(WaitWithoutSynchronizeRight);
+    ReportsSeen seen;
+    int exitCode = 0;
+    PROCESS_INFORMATION info = {};
+    EXPECT_EQ(OSYS::StartProgram("cmd.exe", "/c exit 3", nullptr, nullptr, OSYS::START_SYNC, &info, &exitCode), 0);
+    EXPECT_EQ(exitCode, -8);
+    EXPECT_EQ(info.hProcess, nullptr);
+    EXPECT_EQ(StartProgramExitCode("cmd.exe", "/c exit 0", nullptr, nullptr), 1);
+    EXPECT_EQ(seen.Conditions(), (std::vector<std::string>{"rc!=WAIT_FAILED", "rc!=WAIT_FAILED"}));
+    OSYS::SetStartProgramWait(previous);
+    EXPECT_EQ(StartProgramExitCode("cmd.exe", "/c exit 0", nullptr, nullptr), 0);
 }
 
 TEST(StartProgram, HiddenPrefixIsNotPartOfTheCommandLine)
