@@ -214,7 +214,7 @@ int StartProgram(const char* program, const char* parameters, const char* workdi
             STRING errorText = GetErrorText(static_cast<int>(error));
             LogPrint("OSYS::StartProgram wait returned %lu/%s\n", waited, errorText.c_str());
             SetLastError(error);
-            AssertCheck(0, "rc!=WAIT_FAILED", __FILE__, __LINE__, errorText.c_str(), 1);
+            AssertCheck(0, "rc!=WAIT_FAILED", __FILE__, __LINE__, nullptr, 1);
             LogPrint("StartProgram done ok= %d\n", 0);
             return 0;
         }

@@ -7,6 +7,7 @@
 #include "diag/assert.h"
 #include "osys/locks.h"
 #include "osys/osys_win32.h"
+#include "scratch.h"
 
 namespace {
 
@@ -92,9 +93,9 @@ TEST(StartProgram, OverLongCommandLinesAreRefusedWithoutAReport)
     ReportsSeen seen;
     for (const Case& c : cases) {
         int exitCode = 0;
-        EXPECT_EQ(OSYS::StartProgram(c.program.c_str(), c.parameters, nullptr, nullptr, OSYS::START_SYNC, nullptr,
-                                     &exitCode),
-                  0)
+        EXPECT_EQ(
+            OSYS::StartProgram(c.program.c_str(), c.parameters, nullptr, nullptr, OSYS::START_SYNC, nullptr, &exitCode),
+            0)
             << c.program.size();
         EXPECT_EQ(exitCode, -8);
     }
@@ -106,8 +107,8 @@ TEST(StartProgram, OverLongCommandLinesAreRefusedWithoutAReport)
 DWORD WINAPI WaitWithoutSynchronizeRight(HANDLE process, DWORD milliseconds)
 {
     HANDLE limited = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &limited,
-                         PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0))
+    if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &limited, PROCESS_QUERY_LIMITED_INFORMATION,
+                         FALSE, 0))
         return WAIT_FAILED;
     DWORD result = WaitForSingleObject(limited, milliseconds);
     DWORD error = GetLastError();
@@ -118,6 +119,11 @@ DWORD WINAPI WaitWithoutSynchronizeRight(HANDLE process, DWORD milliseconds)
 
 TEST(StartProgram, AFailedWaitIsNoEnd)
 {
+    // The report's "assert.log" lands in a scratch folder.
+    rig::ScratchFolder folder("start-wait");
+    char previousDirectory[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, previousDirectory);
+    ASSERT_TRUE(SetCurrentDirectoryA(folder.Path().c_str()));
     OSYS::ProcessWait previous = OSYS::SetStartProgramWait(WaitWithoutSynchronizeRight);
     ReportsSeen seen;
     int exitCode = 0;
@@ -129,6 +135,8 @@ TEST(StartProgram, AFailedWaitIsNoEnd)
     EXPECT_EQ(seen.Conditions(), (std::vector<std::string>{"rc!=WAIT_FAILED", "rc!=WAIT_FAILED"}));
     OSYS::SetStartProgramWait(previous);
     EXPECT_EQ(StartProgramExitCode("cmd.exe", "/c exit 0", nullptr, nullptr), 0);
+    EXPECT_NE(folder.Read("assert.log").find("rc!=WAIT_FAILED"), std::string::npos);
+    SetCurrentDirectoryA(previousDirectory);
 }
 
 TEST(StartProgram, HiddenPrefixIsNotPartOfTheCommandLine)
