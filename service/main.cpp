@@ -27,9 +27,11 @@ STRING ConfigFileName()
     STRING name("service.cfg");
     if (TestArgValue("CFG", 0)) {
         // Another file is taken only when it exists as a file; otherwise the default stays.
+        // The name tested is the expanded one ("%APPDATA%\x.cfg"), and so is the name loaded.
         STRING other = GetArgValue("CFG", 0);
-        if (other.IsFilled() && FILENAME(other.c_str()).IsFile())
-            name = other;
+        FILENAME file(other.c_str());
+        if (other.IsFilled() && file.IsFile())
+            name = file.Text();
     }
     return name;
 }

@@ -1,6 +1,7 @@
 // service.cfg checks, the syntax box, the language of the error box and the CFG switch,
 // seen from outside: exit code and the exact boxes of service.exe.
 #include <windows.h>
+#include <shlobj.h>
 
 #include "e2e_support.h"
 #include "handles.h"
@@ -211,6 +212,25 @@ TEST(CfgSwitch, OtherFileOnlyWhenItExists)
         ExpectSingleBox(controller.Run(cfg.args), cfg.exitCode, kTitle,
                         cfg.exitCode == kExitSyntax ? kSyntax : kConfigError);
     }
+}
+
+// A CFG name with a shell folder token is expanded before it is tested and loaded.
+TEST(CfgSwitch, NameIsExpandedBeforeItIsLoaded)
+{
+    char documents[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents), S_OK);
+    const std::string name = "tarvo-cfg-" + std::to_string(GetCurrentProcessId()) + ".cfg";
+    const std::string path = std::string(documents) + "\\" + name;
+    ASSERT_TRUE(rig::WriteFileBytes(path, ConfigText(RequiredEntries(kNoService))));
+    ControllerFolder controller("cfg-expanded");
+    // The default is wrong: only the named file gives the syntax box.
+    ASSERT_TRUE(controller.WriteConfig(ConfigText(Without(RequiredEntries(kNoService), "AppExe"))));
+    for (const char* token : {"%USERDOCUMENTS%", "$(USERDOCUMENTS)"}) {
+        SCOPED_TRACE(token);
+        ExpectSingleBox(controller.Run({"/CFG:" + std::string(token) + "\\" + name, "/?"}), kExitSyntax, kTitle,
+                        kSyntax);
+    }
+    DeleteFileA(path.c_str());
 }
 
 } // namespace
