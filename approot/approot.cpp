@@ -130,6 +130,10 @@ void Init(int argc, char** argv, int defaultLanguage)
 
     FILENAME self("<self>");
     gExeDir = TrimBuildDirectory(self.GetPath());
+    // A program at a drive's root lies in "C:\"; "C:" alone names the drive's current
+    // directory, wherever the manager or a prompt left it.
+    if (gExeDir.Length() == 2 && gExeDir[1] == ':')
+        gExeDir.Append('\\');
     SetCurrentDirectoryA(gExeDir.c_str());
 
     gAppName = self.GetName().Field(0, ".", 0x10000);

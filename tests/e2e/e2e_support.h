@@ -1,7 +1,8 @@
 // Shared pieces of the end-to-end tests of service.exe:
 //   the built programs' paths, the controller's texts and exit codes, configuration text
 //   builders, ControllerFolder (a scratch folder holding a copy of service.exe and its
-//   service.cfg, whose runs check that service.cfg is never written) and record-file reading.
+//   service.cfg, whose runs check that service.cfg is never written), RemoveOnExit (a
+//   service registered by a test) and record-file reading.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -69,6 +70,18 @@ public:
 private:
     rig::ScratchFolder folder;
     std::vector<std::string> watched{"service.cfg"};
+};
+
+// Removes a service a test had service.exe register, also when the test fails.
+class RemoveOnExit {
+public:
+    explicit RemoveOnExit(std::string name) : name(std::move(name)) {}
+    ~RemoveOnExit() { rig::RemoveService(name, 40000); }
+    RemoveOnExit(const RemoveOnExit&) = delete;
+    RemoveOnExit& operator=(const RemoveOnExit&) = delete;
+
+private:
+    std::string name;
 };
 
 // The text of a run's boxes, for failure messages.

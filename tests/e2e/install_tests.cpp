@@ -15,18 +15,6 @@ constexpr DWORD kStateTimeoutMs = 15000;
 constexpr DWORD kExitInstallFailed = 2;
 constexpr DWORD kExitUninstallFailed = 3;
 
-// Removes a service a test had service.exe register, also when the test fails.
-class RemoveOnExit {
-public:
-    explicit RemoveOnExit(std::string name) : name(std::move(name)) {}
-    ~RemoveOnExit() { rig::RemoveService(name, 40000); }
-    RemoveOnExit(const RemoveOnExit&) = delete;
-    RemoveOnExit& operator=(const RemoveOnExit&) = delete;
-
-private:
-    std::string name;
-};
-
 struct Registration {
     bool found = false;
     DWORD type = 0, startType = 0, errorControl = 0;

@@ -1,0 +1,34 @@
+// What the rig knows of Wine, for tests that need Wine's own facilities:
+//   RunningUnderWine - whether the tests run under Wine rather than on Windows
+//   MappedDrive      - a free drive letter naming a folder for every process of the prefix
+#pragma once
+
+#include <string>
+
+namespace rig {
+
+// True under Wine: its ntdll exports wine_get_version.
+bool RunningUnderWine();
+
+// Maps the first free letter from T: on to an existing folder (Windows path), through a
+// link in the prefix's drive table, so that the Service Control Manager's processes see it
+// too; the link goes with the object. Wine only: on Windows it stays invalid.
+class MappedDrive {
+public:
+    explicit MappedDrive(const std::string& folder);
+    ~MappedDrive();
+    MappedDrive(const MappedDrive&) = delete;
+    MappedDrive& operator=(const MappedDrive&) = delete;
+
+    bool Valid() const { return valid; }
+    std::string Root() const { return std::string(1, letter) + ":\\"; } // "T:\"
+    const std::string& Error() const { return error; }                  // why it is not valid
+
+private:
+    char letter = 0;
+    std::string link; // the link's host path
+    bool valid = false;
+    std::string error;
+};
+
+} // namespace rig
