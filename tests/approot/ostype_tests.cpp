@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
+#include "handles.h"
 #include "osys/ostype.h"
+#include "scratch.h"
+#include "wine.h"
 
 namespace {
 
@@ -65,37 +67,27 @@ namespace {
 // Runs the probe with a Windows version chosen for it alone in Wine's per-program settings.
 int ProbeOSType(const char* wineVersion)
 {
-    const char* key = "Software\\Wine\\AppDefaults\\ostype_probe.exe";
-    HKEY settings = nullptr;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &settings, nullptr) !=
-        ERROR_SUCCESS)
+    rig::WineVersionFor version("ostype_probe.exe", wineVersion);
+    if (!version.Valid())
         return -1;
-    RegSetValueExA(settings, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(wineVersion),
-                   static_cast<DWORD>(strlen(wineVersion) + 1));
-    RegCloseKey(settings);
-
-    // The probe's path comes from the build in host form; Wine maps the root to drive Z:.
-    std::string probe = "Z:";
-    probe += OSTYPE_PROBE_EXE;
-    for (char& c : probe)
-        if (c == '/')
-            c = '\\';
+    std::string probe = rig::WindowsPathOf(OSTYPE_PROBE_EXE);
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(probe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return -1;
+    rig::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
     DWORD code = static_cast<DWORD>(-1);
-    if (CreateProcessA(probe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, 30000);
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-    RegDeleteKeyA(HKEY_CURRENT_USER, key);
+    WaitForSingleObject(processHandle.get(), 30000);
+    GetExitCodeProcess(processHandle.get(), &code);
     return static_cast<int>(code);
 }
 
 TEST(GetOSType, UnderTheVersionsAWinePrefixCanReport)
 {
+    if (!rig::RunningUnderWine())
+        GTEST_SKIP() << "the Windows version is chosen per program in Wine's settings only";
+    EXPECT_EQ(ProbeOSType("win98"), 0);
     EXPECT_EQ(ProbeOSType("winxp64"), 4); // 5.2
     EXPECT_EQ(ProbeOSType("vista"), 5);
     EXPECT_EQ(ProbeOSType("win7"), 6);

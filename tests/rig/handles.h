@@ -10,4 +10,12 @@ using ::UniqueFindHandle;
 using ::UniqueHandle;
 using ::UniqueScHandle;
 
+struct HkeyTraits {
+    using Handle = HKEY;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle handle) { RegCloseKey(handle); }
+};
+// An open registry key, null when empty.
+using UniqueHkey = UniqueResource<HkeyTraits>;
+
 } // namespace rig

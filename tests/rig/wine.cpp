@@ -103,4 +103,21 @@ MappedDrive::~MappedDrive()
         WaitForFolder(Root(), false);
 }
 
+WineVersionFor::WineVersionFor(const std::string& programName, const std::string& version)
+    : key("Software\\Wine\\AppDefaults\\" + programName)
+{
+    HKEY settings = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &settings, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    UniqueHkey owner(settings);
+    valid = RegSetValueExA(settings, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                           static_cast<DWORD>(version.size() + 1)) == ERROR_SUCCESS;
+}
+
+WineVersionFor::~WineVersionFor()
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+}
+
 } // namespace rig

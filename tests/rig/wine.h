@@ -1,6 +1,7 @@
 // What the rig knows of Wine, for tests that need Wine's own facilities:
 //   RunningUnderWine - whether the tests run under Wine rather than on Windows
 //   MappedDrive      - a free drive letter naming a folder for every process of the prefix
+//   WineVersionFor   - the Windows version Wine reports to one program
 #pragma once
 
 #include <string>
@@ -29,6 +30,23 @@ private:
     std::string link; // the link's host path
     bool valid = false;
     std::string error;
+};
+
+// Makes Wine report a Windows version ("win98", "winxp64", "vista", "win7", "win10") to the
+// programs of one file name (e.g. "service.exe") while the object lives, through its
+// per-program settings (HKCU\Software\Wine\AppDefaults\<name>, value Version).
+class WineVersionFor {
+public:
+    WineVersionFor(const std::string& programName, const std::string& version);
+    ~WineVersionFor();
+    WineVersionFor(const WineVersionFor&) = delete;
+    WineVersionFor& operator=(const WineVersionFor&) = delete;
+
+    bool Valid() const { return valid; }
+
+private:
+    std::string key;
+    bool valid = false;
 };
 
 } // namespace rig
