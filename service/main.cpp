@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <utility>
 
 #include "approot/approot.h"
 #include "approot/arguments.h"
@@ -91,15 +92,33 @@ int StopAndWait()
     return 0;
 }
 
+SC_HANDLE OpenManagerWithAllAccess()
+{
+    return OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+}
+
+ServiceManagerOpener managerOpener = OpenManagerWithAllAccess;
+
+// The manager is declared first in ServiceHandles, so the service handle is closed first.
+ServiceHandles OpenForCommand(const char* name, DWORD access)
+{
+    ServiceHandles handles{ScHandle(managerOpener()), ScHandle()};
+    if (handles.manager)
+        handles.service.reset(OpenServiceA(handles.manager.get(), name, access));
+    LogPrint("ServiceCommand manager ok= %d, service %s (access %lx) ok= %d\n", static_cast<bool>(handles.manager),
+             name, access, static_cast<bool>(handles.service));
+    return handles;
+}
+
 int RequestStart(const char* name)
 {
-    ServiceHandles handles = OpenServiceHandles(name, SERVICE_START);
+    ServiceHandles handles = OpenForCommand(name, SERVICE_START);
     return handles && StartServiceA(handles.service.get(), 0, nullptr) ? SERVICE_OK : SERVICE_START_FAILED;
 }
 
 int RequestStop(const char* name)
 {
-    ServiceHandles handles = OpenServiceHandles(name, SERVICE_STOP);
+    ServiceHandles handles = OpenForCommand(name, SERVICE_STOP);
     SERVICE_STATUS status = {};
     return handles && ControlService(handles.service.get(), SERVICE_CONTROL_STOP, &status) ? SERVICE_OK
                                                                                            : SERVICE_STOP_FAILED;
@@ -107,7 +126,7 @@ int RequestStop(const char* name)
 
 int QueryState(const char* name)
 {
-    ServiceHandles handles = OpenServiceHandles(name, SERVICE_QUERY_STATUS);
+    ServiceHandles handles = OpenForCommand(name, SERVICE_QUERY_STATUS);
     SERVICE_STATUS status = {};
     if (!handles || !QueryServiceStatus(handles.service.get(), &status))
         return 0;
@@ -122,8 +141,14 @@ HASH& ServiceConfig()
     return config;
 }
 
+ServiceManagerOpener SetServiceManagerOpener(ServiceManagerOpener opener)
+{
+    return std::exchange(managerOpener, opener ? opener : OpenManagerWithAllAccess);
+}
+
 int ServiceCommand(STRING word)
 {
+    LogPrint("ServiceCommand %s\n", word.c_str());
     // Each command reads the name afresh from the table.
     STRING name = ServiceConfig().Lookup("AppName");
     if (word.EqualsNoCase("START"))

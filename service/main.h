@@ -1,6 +1,8 @@
 // The controller: its configuration table and the service commands.
 #pragma once
 
+#include <windows.h>
+
 #include "text/hash.h"
 #include "text/strings.h"
 
@@ -22,3 +24,8 @@ enum ServiceResult {
 // current state 1..7, 0 when unknown), "INSTALL", "UNINSTALL" or "LAUNCH" (the service
 // process role). The word is compared without regard to case; any other word does nothing.
 int ServiceCommand(STRING word);
+
+// Test seam: how the service commands open the manager (OpenSCManagerA with all access, also
+// when null is given), for a refusal Wine never gives. Returns the previous opener.
+using ServiceManagerOpener = SC_HANDLE (*)();
+ServiceManagerOpener SetServiceManagerOpener(ServiceManagerOpener opener);
