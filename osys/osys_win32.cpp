@@ -216,6 +216,8 @@ int StartProgram(const char* program, const char* parameters, const char* workdi
             SetLastError(error);
             AssertCheck(0, "rc!=WAIT_FAILED", __FILE__, __LINE__, nullptr, 1);
             LogPrint("StartProgram done ok= %d\n", 0);
+            // The caller reports the failure with the wait's own error.
+            SetLastError(error);
             return 0;
         }
         if (exitCode) {

@@ -129,6 +129,7 @@ TEST(StartProgram, AFailedWaitIsNoEnd)
     int exitCode = 0;
     PROCESS_INFORMATION info = {};
     EXPECT_EQ(OSYS::StartProgram("cmd.exe", "/c exit 3", nullptr, nullptr, OSYS::START_SYNC, &info, &exitCode), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(exitCode, -8);
     EXPECT_EQ(info.hProcess, nullptr);
     EXPECT_EQ(StartProgramExitCode("cmd.exe", "/c exit 0", nullptr, nullptr), 1);
