@@ -58,13 +58,23 @@ bool EndsWithNoCase(const STRING& text, const char* ending)
 
 int SplitCommandLine(char* commandLine, char* programPath, char** slots, int slotCount)
 {
+    // The vector ends in a null slot, so slotCount - 1 arguments fit; without a slot at all
+    // nothing is written.
+    if (!slots || slotCount < 1)
+        return 0;
     int count = 0;
     if (programPath) {
         DWORD n = GetModuleFileNameA(nullptr, programPath, PROGRAM_PATH_MAX);
         if (n >= PROGRAM_PATH_MAX)
             n = PROGRAM_PATH_MAX - 1;
         programPath[n] = 0;
-        slots[count++] = programPath;
+        if (count < slotCount - 1)
+            slots[count++] = programPath;
+    }
+
+    if (!commandLine) {
+        slots[count] = nullptr;
+        return count;
     }
 
     // Only the blank separates; tabs are ordinary characters.

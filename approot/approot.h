@@ -16,7 +16,9 @@ constexpr int PROGRAM_PATH_MAX = 260;
 
 // Splits a writable command line in place at blanks, honouring double quotes. When
 // programPath (PROGRAM_PATH_MAX bytes) is given, the program's own path becomes argument 0.
-// Stores at most slotCount - 1 arguments and a null; returns the number stored.
+// Stores at most slotCount - 1 arguments and a null and returns the number stored; nothing
+// is ever written past slotCount slots: one slot holds only the null (result 0), none
+// nothing at all (result 0).
 int SplitCommandLine(char* commandLine, char* programPath, char** slots, int slotCount);
 
 // Drops a trailing \Release, \Release2, \Release32 or \Release64 when the parent folder

@@ -123,6 +123,9 @@ bool SetAttribute(const STRING& text, DWORD bit, bool on)
 
 FILENAME::FILENAME(const char* name) : text(name)
 {
+    // Tokens are matched in normal form: "<self>\" must not survive as a literal name that
+    // turns into the program's path when it is read again.
+    Normalise(text);
     if (text.EqualsNoCase("<self>"))
         text = ProgramPath();
     else if (text.EqualsNoCase("<tmp>") || text.EqualsNoCase("<temp>"))
@@ -158,8 +161,11 @@ FILENAME::FILENAME(const char* folder1, const char* folder2, const char* name)
     }
     text = first + "\\" + second + "\\" + last;
     ExpandShellString(text);
-    text.Replace("\\.\\", "\\");
-    text.Trim('R', "\\");
+    // One pass leaves a "\.\" where two overlapped ("\.\.\"), so repeat until none is left;
+    // each pass shortens the text. The normal form then keeps a drive root's backslash.
+    while (text.Find("\\.\\"))
+        text.Replace("\\.\\", "\\");
+    Normalise(text);
     LogPrint("FILENAME::FILENAME returns %s\n", text.c_str());
 }
 

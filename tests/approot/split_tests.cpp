@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -112,6 +113,44 @@ TEST(SplitCommandLine, ExactlyAtTheSlotLimit)
     Split split(line);
     ASSERT_EQ(split.count, 255);
     EXPECT_STREQ(split.slots[254], "w253");
+}
+
+TEST(SplitCommandLine, FewSlotsHoldWhatFitsAndNothingMore)
+{
+    struct Case {
+        int slotCount;
+        bool withProgramPath;
+        Args expected; // "<self>" stands for argument 0
+    } cases[] = {
+        {0, true, {}},
+        {0, false, {}},
+        {1, true, {}},
+        {1, false, {}},
+        {2, true, {"<self>"}},
+        {2, false, {"a b  c"}},
+        {3, true, {"<self>", "a b  c"}},
+        {3, false, {"a", "b  c"}},
+    };
+    constexpr int GUARD = 4;
+    for (const Case& c : cases) {
+        std::string line = "a b  c";
+        std::vector<char> buffer(line.begin(), line.end());
+        buffer.push_back(0);
+        char programPath[PROGRAM_PATH_MAX] = {};
+        char* const canary = programPath + 1; // a pointer the split never stores
+        char* slots[3 + GUARD];
+        std::fill(std::begin(slots), std::end(slots), canary);
+        int count = SplitCommandLine(buffer.data(), c.withProgramPath ? programPath : nullptr, slots, c.slotCount);
+        std::string label = std::to_string(c.slotCount) + (c.withProgramPath ? " slots with path" : " slots");
+        ASSERT_EQ(count, static_cast<int>(c.expected.size())) << label;
+        for (int i = 0; i < count; i++)
+            EXPECT_EQ(c.expected[i] == "<self>" ? std::string(programPath) : c.expected[i], slots[i]) << label;
+        if (c.slotCount > 0) {
+            EXPECT_EQ(slots[count], nullptr) << label;
+        }
+        for (int i = c.slotCount > 0 ? count + 1 : 0; i < 3 + GUARD; i++)
+            EXPECT_EQ(slots[i], canary) << label << ": slot " << i << " written";
+    }
 }
 
 TEST(TrimBuildDirectory, OutsideASourceTreeNothingChanges)

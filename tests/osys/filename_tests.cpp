@@ -147,6 +147,36 @@ TEST(FILENAME, ThreePartsAndTemporaryNames)
     DeleteFileA(temp.c_str());
 }
 
+TEST(FILENAME, TokensAreMatchedInNormalForm)
+{
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    for (const char* text : {"<self>\\", "<SELF>/", "<self>\\\\"})
+        EXPECT_STREQ(FILENAME(text).c_str(), self) << text;
+    FILENAME temp("<tmp>/");
+    EXPECT_TRUE(temp.IsFile()) << temp.c_str();
+    DeleteFileA(temp.c_str());
+}
+
+TEST(FILENAME, ThreePartsKeepTheNormalForm)
+{
+    struct Case {
+        const char* folder1;
+        const char* folder2;
+        const char* name;
+        const char* normal;
+    } cases[] = {
+        {"C:", "\\", "\\", "C:\\"},
+        {"C:/", "/", "/", "C:\\"},
+        {"a", ".\\.", "b", "a\\b"},
+        {"a", "./././", "b", "a\\b"},
+        {"a\\.", ".\\.", ".\\b", "a\\b"},
+    };
+    for (const Case& c : cases)
+        EXPECT_STREQ(FILENAME(c.folder1, c.folder2, c.name).c_str(), c.normal)
+            << c.folder1 << " | " << c.folder2 << " | " << c.name;
+}
+
 TEST(FILENAME, FileOperations)
 {
     char folder[MAX_PATH] = {};
