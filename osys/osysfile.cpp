@@ -552,7 +552,8 @@ bool CreateDirectoryPath(const char* path)
             end = whole.Length();
         prefix = whole.Left(end);
         position = end + 1;
-        // A drive ("C:") and the share of a network path exist or not; they are not made.
+        // A drive ("C:") exists or not; it is not made. The share of a network path is taken
+        // like a folder: a missing share cannot be made, and the whole path then fails.
         if (prefix.Length() == 0 || (prefix.Length() == 2 && prefix.Buffer[1] == ':'))
             continue;
         if (!FILENAME(prefix.c_str()).IsDirectory()) {

@@ -1130,7 +1130,10 @@ STRING STRING::Left(int n) const
 
 STRING STRING::Right(int n) const
 {
-    return Mid(std::max(Length() - n, 0), n);
+    // A negative n starts past the end (the empty text); computed without Length() - n,
+    // which overflows for the most negative numbers.
+    int start = n < 0 ? Length() : std::max(Length() - n, 0);
+    return Mid(start, n);
 }
 
 STRING STRING::Field(int n, const char* delims, int flags) const
