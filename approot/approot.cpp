@@ -43,7 +43,7 @@ void SetupHeap()
             heapSetInformation(GetProcessHeap(), HeapCompatibilityInformation, &mode, sizeof(mode)) != FALSE;
     }
     if (underDebugger)
-        LogPrintLevel(14, "Not using LowFragmentation Heap in debugger\n");
+        LogPrintLevel(LOGLEVEL_STARTUP, "Not using LowFragmentation Heap in debugger\n");
     if (!lowFragmentation)
         _set_sbh_threshold(1016);
 }

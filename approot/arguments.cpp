@@ -28,13 +28,9 @@ STRING ProgramBaseName()
 {
     STRING path = FILENAME("<self>").Text();
     path.Trim('R', "/.");
-    int n = path.Length();
-    if (n < 4)
+    if (!EndsWithNoCase(path.c_str(), ".exe") && !EndsWithNoCase(path.c_str(), ".app"))
         return STRING();
-    const char* ending = path.c_str() + n - 4;
-    if (_stricmp(ending, ".exe") != 0 && _stricmp(ending, ".app") != 0)
-        return STRING();
-    path.Truncate(n - 4);
+    path.DeleteRight(4);
     return FILENAME(path.c_str()).GetName();
 }
 
@@ -125,7 +121,7 @@ int TestArgValue(const char* name, int index)
         const char* argument = ArgumentAt(i);
         if (argument[0] == '-' && _stricmp(argument + 1, name) == 0)
             found++;
-        else if (argument[0] == '/' && _strnicmp(argument + 1, name, length) == 0 && argument[1 + length] == ':')
+        else if (argument[0] == '/' && StartsWithNoCase(argument + 1, name) && argument[1 + length] == ':')
             found++;
     }
     int result = found >= index + 1;
@@ -140,7 +136,7 @@ STRING GetArgValue(const char* name, int index)
     int seen = 0;
     for (int i = 0; i < gArguments.ItemCount; i++) {
         const char* argument = ArgumentAt(i);
-        if (!IsSwitch(argument) || _strnicmp(argument + 1, name, length) != 0)
+        if (!IsSwitch(argument) || !StartsWithNoCase(argument + 1, name))
             continue;
         if (seen++ != index)
             continue;

@@ -150,11 +150,6 @@ void WriteLockedFormat(const char* format, ...)
     va_end(args);
 }
 
-bool StartsWithNoCase(const char* text, const char* prefix)
-{
-    return _strnicmp(text, prefix, strlen(prefix)) == 0;
-}
-
 void CloseTargetLocked()
 {
     if (state.target && state.ownsTarget)

@@ -5,6 +5,15 @@
 
 #include "text/strings.h"
 
+// Verbosity levels of the library's own lines: a line is written when its level is at most
+// the low nibble of the mask that /LOG:n or /D:n sets.
+constexpr int LOGLEVEL_DETAIL = 1;       // container items, priority changes
+constexpr int LOGLEVEL_PARSE = 2;        // parser steps, registry access
+constexpr int LOGLEVEL_EVENT_CREATE = 7; // an event is made
+constexpr int LOGLEVEL_MUTEX = 11;       // every mutex made, obtained, released and closed
+constexpr int LOGLEVEL_EVENT = 12;       // every event set, reset, waited for and closed
+constexpr int LOGLEVEL_STARTUP = 14;     // start-up details
+
 // Writes formatted text to the log when it is on; returns 1 when written, 0 while off.
 int LogPrint(const char* format, ...) TARVO_PRINTF(1, 2);
 // As LogPrint, but only when the level passes the mask set by /LOG: or /D:.

@@ -43,13 +43,13 @@ MUTEXSEM::MUTEXSEM(bool initiallyOwned, const char* name)
         owner = GetCurrentThreadId();
         depth = 1;
     }
-    LogPrintLevel(11, "MUTEXSEM::MUTEXSEM created %p, name= %s\n", hmux, name ? name : "(null)");
+    LogPrintLevel(LOGLEVEL_MUTEX, "MUTEXSEM::MUTEXSEM created %p, name= %s\n", hmux, name ? name : "(null)");
     TARVO_CHECK(hmux != nullptr, "this->hmux", nullptr);
 }
 
 MUTEXSEM::~MUTEXSEM()
 {
-    LogPrintLevel(11, "MUTEXSEM::MUTEXSEM delete %p\n", hmux);
+    LogPrintLevel(LOGLEVEL_MUTEX, "MUTEXSEM::MUTEXSEM delete %p\n", hmux);
     if (!hmux)
         return;
     if (!CloseKeepingError(hmux))
@@ -77,14 +77,14 @@ bool MUTEXSEM::Acquire(int timeout, bool pumpMessages)
     DWORD me = GetCurrentThreadId();
     if (hmux && owner.load(std::memory_order_relaxed) == me) {
         depth++;
-        LogPrintLevel(11, line, hmux, static_cast<int>(WAIT_OBJECT_0));
+        LogPrintLevel(LOGLEVEL_MUTEX, line, hmux, static_cast<int>(WAIT_OBJECT_0));
         return true;
     }
     DWORD rc = !hmux          ? WAIT_FAILED
                : pumpMessages ? OSYS::PumpWait(hmux, WaitTime(timeout))
                               : WaitForSingleObject(hmux, WaitTime(timeout));
     TARVO_CHECK(rc != WAIT_FAILED, "rc!=WAIT_FAILED", nullptr);
-    LogPrintLevel(11, line, hmux, static_cast<int>(rc));
+    LogPrintLevel(LOGLEVEL_MUTEX, line, hmux, static_cast<int>(rc));
     if (rc == WAIT_ABANDONED) {
         // The wait made this thread the owner, but the caller is told it failed and will
         // not release it; give it back so that the mutex is not held for ever.
@@ -102,7 +102,7 @@ void MUTEXSEM::Release()
 {
     if (hmux && owner.load(std::memory_order_relaxed) == GetCurrentThreadId() && depth > 1) {
         depth--;
-        LogPrintLevel(11, "MUTEXSEM::Release %p rc= %d\n", hmux, 1);
+        LogPrintLevel(LOGLEVEL_MUTEX, "MUTEXSEM::Release %p rc= %d\n", hmux, 1);
         return;
     }
     if (owner.load(std::memory_order_relaxed) == GetCurrentThreadId()) {
@@ -110,7 +110,7 @@ void MUTEXSEM::Release()
         owner.store(0, std::memory_order_relaxed);
     }
     BOOL ok = hmux ? ReleaseMutex(hmux) : FALSE;
-    LogPrintLevel(11, "MUTEXSEM::Release %p rc= %d\n", hmux, static_cast<int>(ok));
+    LogPrintLevel(LOGLEVEL_MUTEX, "MUTEXSEM::Release %p rc= %d\n", hmux, static_cast<int>(ok));
     if (!ok)
         ReportHandle("ok", hmux);
 }
@@ -118,7 +118,7 @@ void MUTEXSEM::Release()
 EVENTSEM::EVENTSEM(bool initiallySet)
 {
     hev = CreateEventA(nullptr, TRUE, initiallySet ? TRUE : FALSE, nullptr);
-    LogPrintLevel(7, "EVENTSEM::EVENTSEM created %p\n", hev);
+    LogPrintLevel(LOGLEVEL_EVENT_CREATE, "EVENTSEM::EVENTSEM created %p\n", hev);
     TARVO_CHECK(hev != nullptr, "this->hev", nullptr);
 }
 
@@ -127,7 +127,7 @@ EVENTSEM::~EVENTSEM()
     if (!hev)
         return;
     BOOL ok = CloseKeepingError(hev);
-    LogPrintLevel(12, "EVENTSEM::~EVENTSEM deleted %p, ok= %d\n", hev, static_cast<int>(ok));
+    LogPrintLevel(LOGLEVEL_EVENT, "EVENTSEM::~EVENTSEM deleted %p, ok= %d\n", hev, static_cast<int>(ok));
     if (!ok)
         ReportHandle("ok", hev);
     hev = nullptr;
@@ -135,14 +135,14 @@ EVENTSEM::~EVENTSEM()
 
 void EVENTSEM::Set()
 {
-    LogPrintLevel(12, "EVENTSEM::Set %p\n", hev);
+    LogPrintLevel(LOGLEVEL_EVENT, "EVENTSEM::Set %p\n", hev);
     if (!(hev && SetEvent(hev)))
         ReportHandle("ok", hev);
 }
 
 void EVENTSEM::Reset()
 {
-    LogPrintLevel(12, "EVENTSEM::Reset %p\n", hev);
+    LogPrintLevel(LOGLEVEL_EVENT, "EVENTSEM::Reset %p\n", hev);
     if (!(hev && ResetEvent(hev)))
         ReportHandle("ok", hev);
 }
@@ -150,7 +150,7 @@ void EVENTSEM::Reset()
 bool EVENTSEM::Wait(int timeout)
 {
     DWORD rc = hev ? WaitForSingleObject(hev, WaitTime(timeout)) : WAIT_FAILED;
-    LogPrintLevel(12, "EVENTSEM::Wait %p rc=%d\n", hev, static_cast<int>(rc));
+    LogPrintLevel(LOGLEVEL_EVENT, "EVENTSEM::Wait %p rc=%d\n", hev, static_cast<int>(rc));
     TARVO_CHECK(rc != WAIT_FAILED, "rc!=WAIT_FAILED", nullptr);
     return rc == WAIT_OBJECT_0;
 }

@@ -351,36 +351,36 @@ RAISEPROCESSPRIORITY::RAISEPROCESSPRIORITY(int priorityClass, int previous)
     : process(GetCurrentProcess()),
       previousClass(previous == -1 ? static_cast<int>(GetPriorityClass(GetCurrentProcess())) : previous), raiseOk(false)
 {
-    LogPrintLevel(1, "RAISEPROCESSPRIORITY::RAISEPROCESSPRIORITY prio= %d\n", priorityClass);
+    LogPrintLevel(LOGLEVEL_DETAIL, "RAISEPROCESSPRIORITY::RAISEPROCESSPRIORITY prio= %d\n", priorityClass);
     raiseOk = SetPriorityClass(process, static_cast<DWORD>(priorityClass)) != FALSE;
     LogPrint("RAISEPROCESSPRIORITY::RAISEPROCESSPRIORITY done, ok= %d, origclass= %d\n", raiseOk, previousClass);
 }
 
 RAISEPROCESSPRIORITY::~RAISEPROCESSPRIORITY()
 {
-    LogPrintLevel(1, "RAISEPROCESSPRIORITY::~RAISEPROCESSPRIORITY (RaiseOk=%d)\n", raiseOk);
+    LogPrintLevel(LOGLEVEL_DETAIL, "RAISEPROCESSPRIORITY::~RAISEPROCESSPRIORITY (RaiseOk=%d)\n", raiseOk);
     int rc = raiseOk ? SetPriorityClass(process, static_cast<DWORD>(previousClass)) : 0;
-    LogPrintLevel(1, "RAISEPROCESSPRIORITY::~RAISEPROCESSPRIORITY done (rc= %d)\n", rc);
+    LogPrintLevel(LOGLEVEL_DETAIL, "RAISEPROCESSPRIORITY::~RAISEPROCESSPRIORITY done (rc= %d)\n", rc);
 }
 
 RAISETHREADPRIORITY::RAISETHREADPRIORITY(int priority, int previous)
     : thread(GetCurrentThread()), previousPriority(previous == -1 ? GetThreadPriority(GetCurrentThread()) : previous),
       raiseOk(false)
 {
-    LogPrintLevel(1, "RAISETHREADPRIORITY::RAISETHREADPRIORITY prio= %d\n", priority);
+    LogPrintLevel(LOGLEVEL_DETAIL, "RAISETHREADPRIORITY::RAISETHREADPRIORITY prio= %d\n", priority);
     raiseOk = SetThreadPriority(thread, priority) != FALSE;
     LogPrint("RAISETHREADPRIORITY::RAISETHREADPRIORITY done, ok= %d, origclass= %d\n", raiseOk, previousPriority);
 }
 
 RAISETHREADPRIORITY::~RAISETHREADPRIORITY()
 {
-    LogPrintLevel(1, "RAISETHREADPRIORITY::~RAISETHREADPRIORITY (RaiseOk=%d)\n", raiseOk);
+    LogPrintLevel(LOGLEVEL_DETAIL, "RAISETHREADPRIORITY::~RAISETHREADPRIORITY (RaiseOk=%d)\n", raiseOk);
     int rc = raiseOk ? SetThreadPriority(thread, previousPriority) : 0;
-    LogPrintLevel(1, "RAISETHREADPRIORITY::~RAISETHREADPRIORITY done (rc= %d)\n", rc);
+    LogPrintLevel(LOGLEVEL_DETAIL, "RAISETHREADPRIORITY::~RAISETHREADPRIORITY done (rc= %d)\n", rc);
 }
 
 bool RAISETHREADPRIORITY::SetPriority(int priority)
 {
-    LogPrintLevel(1, "RAISETHREADPRIORITY::SetPriority called, prio= %d\n", priority);
+    LogPrintLevel(LOGLEVEL_DETAIL, "RAISETHREADPRIORITY::SetPriority called, prio= %d\n", priority);
     return SetThreadPriority(thread, priority) != FALSE;
 }

@@ -74,10 +74,10 @@ STRING WithoutTrailingSeparators(const STRING& folder)
     return value;
 }
 
-bool StartsWithNoCase(const STRING& text, const STRING& prefix)
+// An empty prefix matches nothing here: an unset folder must not replace the start of a path.
+bool StartsWithFolder(const STRING& text, const STRING& prefix)
 {
-    return prefix.IsFilled() && text.Length() >= prefix.Length() &&
-           _strnicmp(text.c_str(), prefix.c_str(), prefix.Length()) == 0;
+    return prefix.IsFilled() && StartsWithNoCase(text.c_str(), prefix.c_str());
 }
 
 // Replaces the first n bytes of text by replacement.
@@ -485,9 +485,9 @@ void FILENAME::ExpandShellString(STRING& text)
             if (!entry.value.IsFilled())
                 continue;
             STRING folder = WithoutTrailingSeparators(entry.value);
-            if (StartsWithNoCase(text, entry.token))
+            if (StartsWithFolder(text, entry.token))
                 ReplaceStart(text, entry.token.Length(), folder);
-            if (StartsWithNoCase(text, entry.alt))
+            if (StartsWithFolder(text, entry.alt))
                 ReplaceStart(text, entry.alt.Length(), folder);
         }
         LogPrint("FILENAME::ExpandShellString %s -> %s\n", before.c_str(), text.c_str());
@@ -506,7 +506,7 @@ STRING FILENAME::AsShellStrings(bool replaceHome) const
         if (entry.flag != 0 || !entry.value.IsFilled())
             continue;
         STRING folder = WithoutTrailingSeparators(entry.value);
-        if (StartsWithNoCase(result, folder))
+        if (StartsWithFolder(result, folder))
             ReplaceStart(result, folder.Length(), entry.token);
     }
     STRING user = OSYS::UserName();
@@ -515,7 +515,7 @@ STRING FILENAME::AsShellStrings(bool replaceHome) const
     if (replaceHome) {
         for (const char* home : {"%USERPROFILE%", "%USERHOME%", "$(USERPROFILE)", "$(USERHOME)"}) {
             STRING token(home);
-            if (StartsWithNoCase(result, token)) {
+            if (StartsWithFolder(result, token)) {
                 ReplaceStart(result, token.Length(), STRING("~"));
                 break;
             }

@@ -234,7 +234,7 @@ void DYNARRAY<T>::DeleteItem(int pos)
     MUTEXHOLD hold(pLock.get());
     if (!TARVO_CHECK_FORMAT(pos >= 0 && pos < ItemCount, "pos>=0 && pos<this->ItemCount", "%d/%d", pos, ItemCount))
         return;
-    LogPrintLevel(1, "DYNARRAY::DeleteItem is called for pitem= %p\n", static_cast<void*>(ppItems[pos]));
+    LogPrintLevel(LOGLEVEL_DETAIL, "DYNARRAY::DeleteItem is called for pitem= %p\n", static_cast<void*>(ppItems[pos]));
     delete ppItems[pos];
     ppItems[pos] = nullptr;
     ItemCount--;

@@ -16,7 +16,6 @@
 
 namespace {
 
-using textlayer::BeginsNoCase;
 using textlayer::FoldCase;
 using textlayer::Sign;
 
@@ -405,7 +404,7 @@ int HASH::FromString(const STRING& text)
         if (length >= 2 && item[0] == '/' && item[1] == '/')
             continue;
         // "#" starts a comment, except for the table's own two lines.
-        if (item[0] == '#' && !BeginsNoCase(item, "#Handle=") && !BeginsNoCase(item, "#Key="))
+        if (item[0] == '#' && !StartsWithNoCase(item, "#Handle=") && !StartsWithNoCase(item, "#Key="))
             continue;
         const char* equals = static_cast<const char*>(memchr(item, '=', length));
         if (!TARVO_CHECK_FORMAT(equals, "item.Find(\"=\")", "%.*s", length, item))
@@ -575,7 +574,7 @@ int HASHLIST::IndexOfValue(const char* key, const char* value, bool exact) const
     for (int i = 0; i < ItemCount; i++) {
         const STRING* found = ValueOf(*ppItems[i], key);
         const char* text = found ? found->Buffer : nullptr;
-        bool match = exact ? CompareNoCase(text, value, true) == 0 : (text && value && BeginsNoCase(text, value));
+        bool match = exact ? CompareNoCase(text, value, true) == 0 : StartsWithNoCase(text, value);
         if (match)
             return i;
     }
@@ -622,7 +621,7 @@ int HASHLIST::Save(const char* path) const
 int HASHLIST::FromString(const STRING& text)
 {
     STRINGARRAY lines(text, "\n", CountLines(text));
-    LogPrintLevel(2, "HASHLIST::FromString after lines constructor\n");
+    LogPrintLevel(LOGLEVEL_PARSE, "HASHLIST::FromString after lines constructor\n");
     MUTEXHOLD hold(pLock.get());
     DeleteAll();
     SECTIONREADER reader(*this);

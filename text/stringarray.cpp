@@ -13,7 +13,6 @@
 
 namespace {
 
-using textlayer::BeginsNoCase;
 using textlayer::HexDigit;
 using textlayer::Sign;
 
@@ -29,7 +28,7 @@ STRINGARRAY::STRINGARRAY(int initial) : DYNARRAY<STRING>(initial, 64)
 STRINGARRAY::STRINGARRAY(const STRING& source, const char* token, int initial) : DYNARRAY<STRING>(initial, 64)
 {
     SetTypeName("STRINGARRAY");
-    LogPrintLevel(1, "STRINGARRAY::STRINGARRAY source= %s, token= %s\n", source.IsNull() ? "<NULL>" : source.c_str(),
+    LogPrintLevel(LOGLEVEL_DETAIL, "STRINGARRAY::STRINGARRAY source= %s, token= %s\n", source.IsNull() ? "<NULL>" : source.c_str(),
                   token ? token : "<NULL>");
     if (source.IsNull())
         return;
@@ -72,7 +71,7 @@ int STRINGARRAY::IndexOf(const char* text, int mode) const
             match = CompareNoCase(item.Buffer, text, true) == 0;
             break;
         case 1:
-            match = BeginsNoCase(item.c_str(), wanted);
+            match = StartsWithNoCase(item.c_str(), wanted);
             break;
         case 2:
             match = item.iPos(wanted, 0) != -1;

@@ -234,6 +234,24 @@ void SAVEFILE::Fail(const char* step)
     failure.Format("%s: %s", step, OSYS::GetErrorText().c_str());
 }
 
+bool StartsWithNoCase(const char* text, const char* prefix)
+{
+    if (!text || !prefix)
+        return false;
+    for (; *prefix; text++, prefix++)
+        if (!*text || FoldCase(*text) != FoldCase(*prefix))
+            return false;
+    return true;
+}
+
+bool EndsWithNoCase(const char* text, const char* ending)
+{
+    if (!text || !ending)
+        return false;
+    size_t length = strlen(text), endingLength = strlen(ending);
+    return length >= endingLength && StartsWithNoCase(text + length - endingLength, ending);
+}
+
 int CompareNoCase(const char* a, const char* b, bool nulltolerant)
 {
     if (nulltolerant) {

@@ -149,6 +149,9 @@ STRING operator+(const char* a, const STRING& b);
 
 // Library comparisons (ASCII letters folded, then byte order).
 int CompareNoCase(const char* a, const char* b, bool nulltolerant);
+// Whether text begins (ends) with the part, ASCII letters folded; false when either is null.
+bool StartsWithNoCase(const char* text, const char* prefix);
+bool EndsWithNoCase(const char* text, const char* ending);
 int CompareBytes(const void* a, const void* b, int n);
 
 // Substitute for a missing operand: "<NULL>" unless DOREREDERAZUVAZ says otherwise.

@@ -49,15 +49,6 @@ inline char FoldCase(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// True when text begins with prefix, ignoring case.
-inline bool BeginsNoCase(const char* text, const char* prefix)
-{
-    for (; *prefix; text++, prefix++)
-        if (!*text || FoldCase(*text) != FoldCase(*prefix))
-            return false;
-    return true;
-}
-
 // The value of a hexadecimal digit of either case; -1 for any other byte.
 inline int HexDigit(unsigned char c)
 {
