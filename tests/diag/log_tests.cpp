@@ -10,17 +10,13 @@
 #include <vector>
 
 #include "diag/logit.h"
-#include "scratch.h"
 #include "osys/osysfile.h"
+#include "scratch.h"
+#include "testlog.h"
 
 namespace {
 
-std::string TempPath(const std::string& name)
-{
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    return std::string(folder) + name;
-}
+using rig::TempPath;
 
 std::string DocumentsPath(const std::string& name)
 {
@@ -44,21 +40,10 @@ std::vector<std::string> BodyLines(const std::string& bytes)
 }
 
 // A log file target for one test, closed and removed at its end.
-class LogFile {
+class LogFile : public rig::TestLog {
 public:
-    explicit LogFile(const std::string& name, const char* openSwitch = "/LOGIT:") : path(TempPath(name))
-    {
-        DeleteFileA(path.c_str());
-        LogSwitch((openSwitch + path).c_str());
-    }
-    ~LogFile()
-    {
-        LogSwitch("/LOGITCLOSE");
-        DeleteFileA(path.c_str());
-    }
-    std::string Bytes() const { return rig::ReadFileBytes(path); }
+    using TestLog::TestLog;
     std::vector<std::string> Lines() const { return BodyLines(Bytes()); }
-    const std::string path;
 };
 
 const std::regex linePrefix(R"(^\[\d{3}\.\d{3}:[0-9a-f]{4,5}\] )");

@@ -10,29 +10,15 @@
 #include "scratch.h"
 #include "service/main.h"
 #include "services.h"
+#include "testlog.h"
 
 namespace {
 
 // The log of one test, in a file of its own.
-class CommandLog {
+class CommandLog : public rig::TestLog {
 public:
-    CommandLog()
-    {
-        char folder[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, folder);
-        path = std::string(folder) + "tarvo_command_" + std::to_string(GetCurrentProcessId()) + ".log";
-        LogSwitch(("/LOGIT:" + path).c_str());
-    }
-    ~CommandLog()
-    {
-        LogSwitch("/LOGITCLOSE");
-        DeleteFileA(path.c_str());
-    }
-    bool OpenedTheManager() const { return rig::ReadFileBytes(path).find("] ServiceCommand manager ok=") != npos; }
-
-private:
-    static constexpr size_t npos = std::string::npos;
-    std::string path;
+    CommandLog() : TestLog("tarvo_command_" + std::to_string(GetCurrentProcessId()) + ".log") {}
+    bool OpenedTheManager() const { return Contains("] ServiceCommand manager ok="); }
 };
 
 void Configure(const std::string& serviceName)

@@ -10,6 +10,7 @@
 #include "diag/logit.h"
 #include "osys/handles.h"
 #include "service/servicelauncher.h"
+#include "testlog.h"
 
 namespace {
 
@@ -71,20 +72,9 @@ public:
 };
 
 // Reads the states that the service reported, from the log lines of its status reports.
-class ReportLog {
+class ReportLog : public rig::TestLog {
 public:
-    ReportLog()
-    {
-        char folder[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, folder);
-        path = std::string(folder) + "tarvo_status_" + std::to_string(GetCurrentProcessId()) + ".log";
-        LogSwitch(("/LOGIT:" + path).c_str());
-    }
-    ~ReportLog()
-    {
-        LogSwitch("/LOGITCLOSE");
-        DeleteFileA(path.c_str());
-    }
+    ReportLog() : TestLog("tarvo_status_" + std::to_string(GetCurrentProcessId()) + ".log") {}
     std::vector<int> States() const
     {
         std::ifstream in(path);
@@ -98,9 +88,6 @@ public:
         }
         return states;
     }
-
-private:
-    std::string path;
 };
 
 using States = std::vector<int>;
