@@ -48,12 +48,6 @@ void SetupHeap()
         _set_sbh_threshold(1016);
 }
 
-bool EndsWithNoCase(const STRING& text, const char* ending)
-{
-    int n = static_cast<int>(strlen(ending));
-    return text.Length() >= n && _stricmp(text.c_str() + text.Length() - n, ending) == 0;
-}
-
 } // namespace
 
 int SplitCommandLine(char* commandLine, char* programPath, char** slots, int slotCount)
@@ -113,19 +107,29 @@ int SplitCommandLine(char* commandLine, char* programPath, char** slots, int slo
     return count;
 }
 
-STRING TrimBuildDirectory(const STRING& directory)
+STRING CutBuildFolder(const STRING& directory, std::initializer_list<const char*> folderEndings,
+                      std::initializer_list<const char*> sourceFiles)
 {
     FILENAME parent(directory.c_str(), "..");
-    if (!FILENAME(parent.c_str(), "main.cpp").IsFile() && !FILENAME(parent.c_str(), "approot.cpp").IsFile())
+    bool inSourceTree = false;
+    for (const char* source : sourceFiles)
+        inSourceTree = inSourceTree || FILENAME(parent.c_str(), source).IsFile();
+    if (!inSourceTree)
         return directory;
-    STRING trimmed(directory);
-    if (EndsWithNoCase(trimmed, "\\Release"))
-        trimmed.DeleteRight(8);
-    else if (EndsWithNoCase(trimmed, "\\Release2"))
-        trimmed.DeleteRight(9);
-    else if (EndsWithNoCase(trimmed, "\\Release32") || EndsWithNoCase(trimmed, "\\Release64"))
-        trimmed.DeleteRight(10);
-    return trimmed;
+    STRING cut(directory);
+    for (const char* ending : folderEndings) {
+        if (EndsWithNoCase(cut.c_str(), ending)) {
+            cut.DeleteRight(static_cast<int>(strlen(ending)));
+            break;
+        }
+    }
+    return cut;
+}
+
+STRING TrimBuildDirectory(const STRING& directory)
+{
+    return CutBuildFolder(directory, {"\\Release", "\\Release2", "\\Release32", "\\Release64"},
+                          {"main.cpp", "approot.cpp"});
 }
 
 namespace TARVOAPP {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+
 #include "approot/appglobals.h"
 #include "text/strings.h"
 
@@ -24,6 +26,10 @@ int SplitCommandLine(char* commandLine, char* programPath, char** slots, int slo
 // Drops a trailing \Release, \Release2, \Release32 or \Release64 when the parent folder
 // holds the program's sources (the program runs from a build folder of its source tree).
 STRING TrimBuildDirectory(const STRING& directory);
+// The rule under it: cuts the first of the folder endings the directory ends in (without
+// regard to case) when its parent folder holds one of the source files.
+STRING CutBuildFolder(const STRING& directory, std::initializer_list<const char*> folderEndings,
+                      std::initializer_list<const char*> sourceFiles);
 
 namespace TARVOAPP {
 

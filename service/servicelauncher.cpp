@@ -22,12 +22,6 @@ bool CopyField(char* field, size_t size, const char* text, const char* what)
     return true;
 }
 
-bool EndsWithNoCase(const STRING& text, const char* ending)
-{
-    int n = static_cast<int>(strlen(ending));
-    return text.Length() >= n && _stricmp(text.c_str() + text.Length() - n, ending) == 0;
-}
-
 } // namespace
 
 SERVICELAUNCHER::SERVICELAUNCHER(HINSTANCE instance, const char* serviceName, const char* windowClass,
@@ -43,13 +37,7 @@ SERVICELAUNCHER::~SERVICELAUNCHER() = default;
 
 STRING SERVICELAUNCHER::WorkingDirectory(const STRING& programDirectory)
 {
-    STRING directory(programDirectory);
-    FILENAME source(FILENAME(directory.c_str(), "..").c_str(), "main.cpp");
-    if (EndsWithNoCase(directory, "\\Debug") && source.IsFile())
-        directory.DeleteRight(6);
-    else if (EndsWithNoCase(directory, "\\Release") && source.IsFile())
-        directory.DeleteRight(8);
-    return directory;
+    return CutBuildFolder(programDirectory, {"\\Debug", "\\Release"}, {"main.cpp"});
 }
 
 void SERVICELAUNCHER::Run()
