@@ -23,7 +23,7 @@ template <class Function>
 Function SystemFunction(const char* name)
 {
     if (!systemLibrary)
-        systemLibrary = LoadLibraryW(L"kernel32");
+        systemLibrary = OSYS::LoadSystemLibrary("kernel32.dll");
     return OSYS::GetFunction<Function>(systemLibrary, name);
 }
 
@@ -193,6 +193,8 @@ void Shutdown(int exitCode)
 
 int Start(HINSTANCE instance, APPMAINFUNC appMain)
 {
+    // Before any library is loaded by name: the program's folder is no place to find one.
+    OSYS::RestrictLibrarySearch();
     const char* line = GetCommandLineA();
     std::vector<char> commandLine(line, line + strlen(line) + 1);
 

@@ -3,6 +3,7 @@
 //   UniqueFileHandle  - file handle from CreateFile, INVALID_HANDLE_VALUE when empty
 //   UniqueFindHandle  - FindFirstFile search handle, INVALID_HANDLE_VALUE when empty
 //   UniqueScHandle    - Service Control Manager or service handle, null when empty
+//   UniqueLocalMemory - memory the system allocated with LocalAlloc for the caller, null when empty
 #pragma once
 
 #include <windows.h>
@@ -74,7 +75,14 @@ struct ScHandleTraits {
     static void Close(Handle handle) { CloseServiceHandle(handle); }
 };
 
+struct LocalMemoryTraits {
+    using Handle = HLOCAL;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle memory) { LocalFree(memory); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueScHandle = UniqueResource<ScHandleTraits>;
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -21,7 +22,7 @@ std::atomic<OSYS::ProcessWait> startProgramWait{WaitForSingleObject};
 // controller's own commands never use it, so the process starts without it.
 HMODULE ShellLibrary()
 {
-    static HMODULE shell = LoadLibraryA("shell32.dll");
+    static HMODULE shell = OSYS::LoadSystemLibrary("shell32.dll");
     return shell;
 }
 
@@ -35,6 +36,32 @@ HINSTANCE ShellOpen(HWND owner, const char* target, const char* parameters, cons
 } // namespace
 
 namespace OSYS {
+
+HMODULE LoadSystemLibrary(const char* name)
+{
+    HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Systems without the search flags reject them: name the file in the system folder instead.
+    if (!module && GetLastError() == ERROR_INVALID_PARAMETER) {
+        char folder[MAX_PATH] = {};
+        char path[MAX_PATH] = {};
+        UINT n = GetSystemDirectoryA(folder, MAX_PATH);
+        int length = snprintf(path, sizeof(path), "%s\\%s", folder, name);
+        if (n > 0 && n < MAX_PATH && length > 0 && length < MAX_PATH)
+            module = LoadLibraryA(path);
+    }
+    LogPrint("OSYS::LoadSystemLibrary %s returns %p\n", name, static_cast<void*>(module));
+    return module;
+}
+
+bool RestrictLibrarySearch()
+{
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    auto setDefaultDllDirectories =
+        GetFunction<SetDefaultDllDirectoriesFn>(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+    bool ok = setDefaultDllDirectories && setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    LogPrint("OSYS::RestrictLibrarySearch ok= %d\n", ok);
+    return ok;
+}
 
 STRING GetErrorText(int code)
 {

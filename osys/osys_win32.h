@@ -18,6 +18,15 @@ Function GetFunction(HMODULE module, const char* name)
     return module ? reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name))) : nullptr;
 }
 
+// Loads a library of the system by its bare name from the system folder only: the program's
+// folder, searched first otherwise, may be writable by others, who could plant a library of
+// that name there and run code in this process. Null when it cannot be loaded.
+HMODULE LoadSystemLibrary(const char* name);
+// Makes the system folder the only place this process searches for a library named without a
+// path (the delay-loaded window libraries too); full paths stay as they are. False on systems
+// that cannot restrict the search.
+bool RestrictLibrarySearch();
+
 // The code that stands for the calling thread's last error.
 constexpr int LAST_ERROR = -4711;
 // The system's description of an error code (at most 255 characters, no line end);

@@ -8,6 +8,7 @@ namespace rig {
 using ::UniqueFileHandle;
 using ::UniqueFindHandle;
 using ::UniqueHandle;
+using ::UniqueLocalMemory;
 using ::UniqueScHandle;
 
 struct HkeyTraits {

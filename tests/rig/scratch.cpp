@@ -1,5 +1,7 @@
 #include "scratch.h"
 
+#include <aclapi.h>
+
 #include <atomic>
 #include <fstream>
 #include <iterator>
@@ -82,6 +84,36 @@ std::string ScratchFolder::Read(const std::string& name) const
 bool ScratchFolder::MakeFolder(const std::string& name)
 {
     return CreateDirectoryA(PathOf(name).c_str(), nullptr) != 0;
+}
+
+bool GrantEveryoneWrite(const std::string& path)
+{
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                              nullptr, &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    UniqueLocalMemory descriptorMemory(descriptor);
+    BYTE everyone[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof everyone;
+    if (!CreateWellKnownSid(WinWorldSid, nullptr, everyone, &size)) {
+        return false;
+    }
+    EXPLICIT_ACCESS_A access{};
+    access.grfAccessPermissions = FILE_GENERIC_WRITE | DELETE;
+    access.grfAccessMode = GRANT_ACCESS;
+    access.grfInheritance = NO_INHERITANCE;
+    access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+    access.Trustee.ptstrName = reinterpret_cast<char*>(everyone);
+    PACL widened = nullptr;
+    if (SetEntriesInAclA(1, &access, dacl, &widened) != ERROR_SUCCESS) {
+        return false;
+    }
+    UniqueLocalMemory widenedMemory(widened);
+    return SetNamedSecurityInfoA(const_cast<char*>(path.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                 nullptr, widened, nullptr) == ERROR_SUCCESS;
 }
 
 bool RemoveTree(const std::string& path)

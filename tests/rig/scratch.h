@@ -1,6 +1,7 @@
 // Scratch folders for end-to-end tests and small file helpers:
 //   ScratchFolder - a fresh folder in the temporary directory, removed with everything in it
 //   FileStamp     - a file's bytes and modification time, to prove a file was not written
+//   GrantEveryoneWrite - opens a file or folder to every user's writes
 #pragma once
 
 #include <windows.h>
@@ -39,6 +40,10 @@ private:
     std::string path;
     bool valid = false;
 };
+
+// Grants Everyone write access to a file or folder through its DACL, as an administrator
+// would by mistake. Wine keeps file security in the Unix mode: this becomes "chmod o+w".
+bool GrantEveryoneWrite(const std::string& path);
 
 // Removes a folder with all it holds; true when it is gone.
 bool RemoveTree(const std::string& path);
