@@ -161,8 +161,12 @@ int ServiceCommand(STRING word)
     STRING windowClass = ServiceConfig().Lookup("AppWinClass");
     STRING program = ServiceConfig().Lookup("AppExe");
     SERVICELAUNCHER launcher(TarvoInstance(), name.c_str(), windowClass.c_str(), program.c_str());
+    launcher.SetConfigFile(ConfigFileName().c_str());
+    // A service runs as LocalSystem whatever its files say: they must be the administrators' alone.
     if (word.EqualsNoCase("INSTALL"))
-        return launcher.IsConfigValid() && launcher.Install(SERVICE_AUTO_START) ? SERVICE_OK : SERVICE_INSTALL_FAILED;
+        return launcher.IsConfigValid() && launcher.OnlyAdministratorsWrite(true) && launcher.Install(SERVICE_AUTO_START)
+                   ? SERVICE_OK
+                   : SERVICE_INSTALL_FAILED;
     if (word.EqualsNoCase("UNINSTALL"))
         return launcher.Uninstall() ? SERVICE_OK : SERVICE_UNINSTALL_FAILED;
     if (word.EqualsNoCase("LAUNCH")) {

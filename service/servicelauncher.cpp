@@ -6,6 +6,7 @@
 #include "diag/logit.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "osys/security.h"
 
 namespace {
 
@@ -40,14 +41,60 @@ STRING SERVICELAUNCHER::WorkingDirectory(const STRING& programDirectory)
     return CutBuildFolder(programDirectory, {"\\Debug", "\\Release"}, {"main.cpp"});
 }
 
+void SERVICELAUNCHER::SetConfigFile(const char* path)
+{
+    // Taken in full now: a relative name means the current directory of this moment.
+    configFile = FILENAME(path).GetFullName();
+}
+
+STRING SERVICELAUNCHER::ApplicationPath() const
+{
+    return FILENAME(FILENAME("<self>").GetPath().c_str(), programPath).Text();
+}
+
+bool SERVICELAUNCHER::OnlyAdministratorsWrite(bool withProgramFile) const
+{
+    FILENAME program("<self>");
+    FILENAME application(ApplicationPath().c_str());
+    STRING programFolder = program.GetPath();
+    STRING applicationFolder = application.GetPath();
+    // The folders are searched for the libraries of both programs; a writer of the
+    // application's folder could also swap the application for another.
+    const char* paths[] = {
+        withProgramFile ? program.c_str() : nullptr,
+        programFolder.c_str(),
+        configFile.IsFilled() ? configFile.c_str() : nullptr,
+        application.c_str(),
+        applicationFolder.EqualsNoCase(programFolder.c_str()) ? nullptr : applicationFolder.c_str(),
+    };
+    bool guarded = true;
+    for (const char* path : paths) {
+        if (!path)
+            continue;
+        OSYS::WritableCheck check = OSYS::CheckWritableByEveryone(path);
+        if (check.answer != OSYS::Writable::No) {
+            LogPrint("SERVICELAUNCHER refuses %s: %s\n", path, check.reason.c_str());
+            guarded = false;
+        }
+    }
+    return guarded;
+}
+
 void SERVICELAUNCHER::Run()
 {
     if (!configValid)
         return;
     STRING directory = FILENAME("<self>").GetPath();
-    FILENAME application(directory.c_str(), programPath);
+    FILENAME application(ApplicationPath().c_str());
     STRING workdir = WorkingDirectory(directory);
     LogPrint("SERVICELAUNCHER::Run %s in %s\n", application.c_str(), workdir.c_str());
+    // Whoever may change one of these decides what runs as LocalSystem: start nothing.
+    if (!OnlyAdministratorsWrite(false)) {
+        LogPrint("SERVICELAUNCHER::Run does not start %s: a path it depends on is writable by everyone\n",
+                 application.c_str());
+        ReportHowTheApplicationEnded(false, ERROR_ACCESS_DENIED, -8);
+        return;
+    }
     // The application must open its window on this process's desktop, or OnStop cannot find
     // it: join the desktop (the window libraries load delayed) before starting the application.
     TARVOAPP::InitCommonControls();

@@ -20,7 +20,8 @@ public:
     // cannot be started, or that ends by itself with a non-zero exit code, makes the service
     // stop with an error (the start's system error, or ERROR_SERVICE_SPECIFIC_ERROR with the
     // application's exit code); after a stop or shutdown request, or with exit code 0, the
-    // service stops without one.
+    // service stops without one. When OnlyAdministratorsWrite fails it starts nothing and
+    // stops as for an application that cannot be started, with ERROR_ACCESS_DENIED.
     void Run() override;
     BOOL OnInit() override;
     // Posts WM_QUIT to the application's main window; does not wait.
@@ -32,6 +33,16 @@ public:
     int OnUserControl(DWORD code) override;
 
     bool IsConfigValid() const { return configValid; }
+    // The configuration file the service reads at its start, checked with the application.
+    void SetConfigFile(const char* path);
+    // The application's full path: the program's directory and the program path, which is
+    // taken as it is when absolute.
+    STRING ApplicationPath() const;
+    // True when nobody but the owner and the administrators can change what this service runs
+    // as LocalSystem: the configuration file, the application, its folder and the program's
+    // folder, and with withProgramFile the program file itself. Logs every path that fails,
+    // with the group and the right; a path that cannot be judged fails too.
+    bool OnlyAdministratorsWrite(bool withProgramFile) const;
     // The working directory of the application: the program's directory, without a trailing
     // \Debug or \Release when the folder above holds the sources.
     static STRING WorkingDirectory(const STRING& programDirectory);
@@ -42,4 +53,5 @@ private:
     char programPath[PROGRAM_PATH_SIZE] = {};
     char windowClass[WINDOW_CLASS_SIZE] = {};
     bool configValid = false;
+    STRING configFile;
 };

@@ -1,0 +1,124 @@
+// What service.exe runs as LocalSystem stays the administrators' choice: /install refuses, and
+// the service process launches nothing, when service.exe, its folder, service.cfg or the
+// application is writable by everyone; libraries it loads by bare name never come from its folder.
+#include <windows.h>
+
+#include <string>
+
+#include "e2e_support.h"
+#include "planting.h"
+
+namespace e2e {
+namespace {
+
+constexpr DWORD kExitInstallFailed = 2;
+constexpr DWORD kStateTimeoutMs = 15000;
+
+// The paths a writer could use to choose what the service runs; "" is the folder itself.
+const char* const kGuardedPaths[] = {"", "service.cfg", "TarvoSample.exe", "service.exe"};
+
+std::string PathIn(ControllerFolder& controller, const std::string& name)
+{
+    return name.empty() ? controller.Folder().Path() : controller.PathOf(name);
+}
+
+// The whole log of a finished run; it is complete once the farewell line is in.
+std::string WaitForLog(const std::string& path, DWORD timeoutMs)
+{
+    std::string log;
+    for (DWORD waited = 0; waited <= timeoutMs; waited += 100) {
+        log = rig::ReadFileBytes(path);
+        if (log.find("Over and out.") != std::string::npos)
+            break;
+        Sleep(100);
+    }
+    return log;
+}
+
+TEST(InstallSecurity, RefusesPathsWritableByEveryone)
+{
+    for (const char* target : kGuardedPaths) {
+        SCOPED_TRACE(std::string("writable by everyone: ") + (*target ? target : "the folder"));
+        ControllerFolder controller("secure-install");
+        ASSERT_TRUE(controller.Folder().CopyIn(SampleExe()));
+        std::string name = rig::UniqueServiceName("Secure");
+        ASSERT_TRUE(controller.WriteConfig(ConfigText(RequiredEntries(name))));
+        std::string path = PathIn(controller, target);
+        ASSERT_TRUE(rig::GrantEveryoneWrite(path));
+        std::string logPath = controller.PathOf("install.log");
+
+        ExpectNoBox(controller.Run({"/LOGIT:" + logPath, "/install"}), kExitInstallFailed);
+        EXPECT_EQ(rig::QueryServiceState(name), 0u) << "registered";
+        std::string log = rig::ReadFileBytes(logPath);
+        EXPECT_NE(log.find("SERVICELAUNCHER refuses " + path + ": Everyone may "), std::string::npos) << log;
+        rig::RemoveService(name, kStateTimeoutMs);
+    }
+}
+
+// The same folder with nothing opened installs exactly as before.
+TEST(InstallSecurity, InstallsFromPathsOnlyTheOwnerWrites)
+{
+    ControllerFolder controller("secure-install-ok");
+    ASSERT_TRUE(controller.Folder().CopyIn(SampleExe()));
+    std::string name = rig::UniqueServiceName("Secure");
+    ASSERT_TRUE(controller.WriteConfig(ConfigText(RequiredEntries(name))));
+    ExpectNoBox(controller.Run({"/install"}), kExitOk);
+    EXPECT_NE(rig::QueryServiceState(name), 0u) << "not registered";
+    EXPECT_TRUE(rig::RemoveService(name, 40000));
+}
+
+// An installed service whose files are opened later launches nothing at its next start and
+// stops at once, as for an application that cannot be started.
+TEST(ServiceSecurity, LaunchesNothingWhenAPathBecameWritableByEveryone)
+{
+    const char* const targets[] = {nullptr, "service.cfg", "TarvoSample.exe", ""};
+    for (const char* target : targets) {
+        SCOPED_TRACE(target ? std::string("writable by everyone: ") + (*target ? target : "the folder")
+                            : std::string("nothing opened"));
+        ControllerFolder controller("secure-run");
+        // The service process takes no diagnostic switch from files beside it: the registration gives its log.
+        std::string logPath = controller.PathOf("service.log");
+        rig::ServiceGuard service(rig::UniqueServiceName("SecureRun"), controller.Exe() + " /LOGIT:" + logPath);
+        ASSERT_TRUE(service.Created()) << "CreateService error " << service.CreateError();
+        ASSERT_TRUE(controller.Folder().CopyIn(SampleExe()));
+        ASSERT_TRUE(controller.WriteConfig(ConfigText(RequiredEntries(service.Name()))));
+        std::string record = controller.PathOf("TarvoSample.record");
+        if (target) {
+            ASSERT_TRUE(rig::GrantEveryoneWrite(PathIn(controller, target)));
+        }
+
+        ASSERT_TRUE(rig::StartServiceByName(service.Name()));
+        if (!target) {
+            // The control case: the same installation runs the application.
+            EXPECT_TRUE(WaitForRecordKey(record, "window", kStateTimeoutMs));
+            EXPECT_TRUE(rig::StopServiceByName(service.Name()));
+            EXPECT_TRUE(rig::WaitForServiceState(service.Name(), SERVICE_STOPPED, kStateTimeoutMs));
+            continue;
+        }
+        EXPECT_TRUE(rig::WaitForServiceState(service.Name(), SERVICE_STOPPED, kStateTimeoutMs));
+        std::string log = WaitForLog(logPath, kStateTimeoutMs);
+        EXPECT_NE(log.find("SERVICELAUNCHER refuses " + PathIn(controller, target) + ": Everyone may "),
+                  std::string::npos)
+            << log;
+        EXPECT_NE(log.find("SERVICELAUNCHER::Run does not start"), std::string::npos) << log;
+        EXPECT_EQ(GetFileAttributesA(record.c_str()), INVALID_FILE_ATTRIBUTES) << "the application was started";
+    }
+}
+
+// A library named like one service.exe loads delay-loaded by bare name (user32, for its message
+// boxes), planted beside it, is never loaded.
+TEST(LibraryPlanting, WindowLibraryPlantedBesideServiceExeIsNotLoaded)
+{
+    ControllerFolder controller("planted-user32");
+    ASSERT_TRUE(controller.WriteConfig(ConfigText(RequiredEntries("TarvoTestNoSuchService"))));
+    ASSERT_TRUE(controller.Folder().CopyIn(rig::WindowsPathOf(TARVO_PLANTED_LIBRARY), "user32.dll"));
+    rig::PreferFolderLibrary prefer("service.exe", "user32");
+    ASSERT_TRUE(prefer.Set());
+
+    ExpectSingleBox(controller.Run({"/?"}), kExitSyntax, kTitle, kSyntax);
+    EXPECT_EQ(GetFileAttributesA(rig::PlantedMarkerOf(controller.PathOf("user32.dll")).c_str()),
+              INVALID_FILE_ATTRIBUTES);
+}
+
+} // namespace
+} // namespace e2e
