@@ -96,6 +96,10 @@ TEST(ServiceSecurity, LaunchesNothingWhenAPathBecameWritableByEveryone)
             continue;
         }
         EXPECT_TRUE(rig::WaitForServiceState(service.Name(), SERVICE_STOPPED, kStateTimeoutMs));
+        // The stopped report of an application that cannot be started, with the refusal's error.
+        SERVICE_STATUS status = ServiceStatusOf(service.Name());
+        EXPECT_EQ(status.dwWin32ExitCode, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(status.dwServiceSpecificExitCode, 1u);
         std::string log = WaitForLog(logPath, kStateTimeoutMs);
         EXPECT_NE(log.find("SERVICELAUNCHER refuses " + PathIn(controller, target) + ": Everyone may "),
                   std::string::npos)
