@@ -9,6 +9,7 @@
 #include "planting.h"
 #include "process.h"
 #include "scratch.h"
+#include "testlog.h"
 
 namespace {
 
@@ -152,9 +153,12 @@ TEST_F(WritableByEveryone, EveryoneWriteOnTheFileOrTheFolder)
 {
     for (const char* name : {"file.txt", "sub"}) {
         ASSERT_TRUE(rig::GrantEveryoneWrite(folder.PathOf(name))) << name;
+        rig::TestLog log("tarvo-security-check.log");
         std::string reason;
         EXPECT_EQ(Check(folder.PathOf(name), &reason), Writable::Yes) << name;
         EXPECT_NE(reason.find("Everyone may write data"), std::string::npos) << reason;
+        EXPECT_TRUE(log.Contains("] OSYS::CheckWritableByEveryone " + folder.PathOf(name) + " answers yes: " + reason))
+            << log.Bytes();
     }
     std::string reason;
     EXPECT_EQ(Check(folder.PathOf("sub\\planted.dll"), &reason), Writable::Yes);
