@@ -53,7 +53,7 @@ int ConfigError()
     VIZIVERU::ErrorMsgBox(nullptr, CONTROLLER_TITLE,
                           IsGerman() ? "Service.cfg nicht gefunden oder fehlerhaft."
                                      : "Service.cfg not found or wrong.");
-    return 100;
+    return EXIT_CONFIG_ERROR;
 }
 
 int RefuseWindows9x()
@@ -63,7 +63,7 @@ int RefuseWindows9x()
     STRING text = IsGerman() ? "Der " + name + "-Service kann unter Windows 95/98/ME nicht installiert werden."
                              : "The " + name + " service can not be installed under Windows 95/98/ME.";
     VIZIVERU::InfoMsgBox(nullptr, title.c_str(), text.c_str());
-    return 1;
+    return EXIT_REFUSED_SYSTEM;
 }
 
 int ShowSyntax()
@@ -73,7 +73,7 @@ int ShowSyntax()
              "Syntax:\r\n\r\nservice /config\r\n\r\nservice /start\r\nservice /stop\r\nservice /install\r\n"
              "service /uninstall\r\n");
     MessageBoxA(nullptr, text, CONTROLLER_TITLE, MB_ICONINFORMATION);
-    return 1;
+    return EXIT_SYNTAX_SHOWN;
 }
 
 // The stop request returns once the manager has accepted it; the administrator's prompt
@@ -81,7 +81,7 @@ int ShowSyntax()
 int StopAndWait()
 {
     int result = ServiceCommand("STOP");
-    if (result != 0)
+    if (result != ResultCode(ServiceResult::Ok))
         return result;
     for (int poll = 0; poll < STOP_POLLS; poll++) {
         Sleep(STOP_POLL_INTERVAL_MS);
@@ -89,7 +89,7 @@ int StopAndWait()
         if (state != SERVICE_STOP_PENDING && state != SERVICE_RUNNING)
             break;
     }
-    return 0;
+    return ResultCode(ServiceResult::Ok);
 }
 
 SC_HANDLE OpenManagerWithAllAccess()
@@ -110,18 +110,42 @@ ServiceHandles OpenForCommand(const char* name, DWORD access)
     return handles;
 }
 
-int RequestStart(const char* name)
+ServiceResult RequestStart(const char* name)
 {
     ServiceHandles handles = OpenForCommand(name, SERVICE_START);
-    return handles && StartServiceA(handles.service.get(), 0, nullptr) ? SERVICE_OK : SERVICE_START_FAILED;
+    return handles && StartServiceA(handles.service.get(), 0, nullptr) ? ServiceResult::Ok : ServiceResult::StartFailed;
 }
 
-int RequestStop(const char* name)
+ServiceResult RequestStop(const char* name)
 {
     ServiceHandles handles = OpenForCommand(name, SERVICE_STOP);
     SERVICE_STATUS status = {};
-    return handles && ControlService(handles.service.get(), SERVICE_CONTROL_STOP, &status) ? SERVICE_OK
-                                                                                           : SERVICE_STOP_FAILED;
+    return handles && ControlService(handles.service.get(), SERVICE_CONTROL_STOP, &status) ? ServiceResult::Ok
+                                                                                           : ServiceResult::StopFailed;
+}
+
+// The command's result for one of the commands that change the service.
+ServiceResult ChangeService(const STRING& word, const STRING& name)
+{
+    STRING windowClass = ServiceConfig().Lookup("AppWinClass");
+    STRING program = ServiceConfig().Lookup("AppExe");
+    SERVICELAUNCHER launcher(TarvoInstance(), name.c_str(), windowClass.c_str(), program.c_str());
+    launcher.SetConfigFile(ConfigFileName().c_str());
+    // A service runs as LocalSystem whatever its files say: they must be the administrators' alone.
+    if (word.EqualsNoCase("INSTALL"))
+        return launcher.IsConfigValid() && launcher.OnlyAdministratorsWrite(true) &&
+                       launcher.Install(SERVICE_AUTO_START)
+                   ? ServiceResult::Ok
+                   : ServiceResult::InstallFailed;
+    if (word.EqualsNoCase("UNINSTALL"))
+        return launcher.Uninstall() ? ServiceResult::Ok : ServiceResult::UninstallFailed;
+    if (word.EqualsNoCase("LAUNCH")) {
+        // A configuration the launcher refuses must not run as a service at all.
+        if (!launcher.IsConfigValid() || !launcher.IsInstalled())
+            return ServiceResult::NotInstalled;
+        return launcher.StartDispatcher() ? ServiceResult::Ok : ServiceResult::DispatcherFailed;
+    }
+    return ServiceResult::Ok;
 }
 
 int QueryState(const char* name)
@@ -152,30 +176,12 @@ int ServiceCommand(STRING word)
     // Each command reads the name afresh from the table.
     STRING name = ServiceConfig().Lookup("AppName");
     if (word.EqualsNoCase("START"))
-        return RequestStart(name.c_str());
+        return ResultCode(RequestStart(name.c_str()));
     if (word.EqualsNoCase("STOP"))
-        return RequestStop(name.c_str());
+        return ResultCode(RequestStop(name.c_str()));
     if (word.EqualsNoCase("QUERY_STATUS"))
         return QueryState(name.c_str());
-
-    STRING windowClass = ServiceConfig().Lookup("AppWinClass");
-    STRING program = ServiceConfig().Lookup("AppExe");
-    SERVICELAUNCHER launcher(TarvoInstance(), name.c_str(), windowClass.c_str(), program.c_str());
-    launcher.SetConfigFile(ConfigFileName().c_str());
-    // A service runs as LocalSystem whatever its files say: they must be the administrators' alone.
-    if (word.EqualsNoCase("INSTALL"))
-        return launcher.IsConfigValid() && launcher.OnlyAdministratorsWrite(true) && launcher.Install(SERVICE_AUTO_START)
-                   ? SERVICE_OK
-                   : SERVICE_INSTALL_FAILED;
-    if (word.EqualsNoCase("UNINSTALL"))
-        return launcher.Uninstall() ? SERVICE_OK : SERVICE_UNINSTALL_FAILED;
-    if (word.EqualsNoCase("LAUNCH")) {
-        // A configuration the launcher refuses must not run as a service at all.
-        if (!launcher.IsConfigValid() || !launcher.IsInstalled())
-            return SERVICE_NOT_INSTALLED;
-        return launcher.StartDispatcher() ? SERVICE_OK : SERVICE_DISPATCHER_FAILED;
-    }
-    return SERVICE_OK;
+    return ResultCode(ChangeService(word, name));
 }
 
 int AppMain(int, char**, char**)

@@ -9,16 +9,27 @@
 // The configuration table, loaded from service.cfg by AppMain.
 HASH& ServiceConfig();
 
-// Results of ServiceCommand; the ranges overlap, so a caller reads the code of its own command.
-enum ServiceResult {
-    SERVICE_OK = 0,
-    SERVICE_INSTALL_FAILED = 2,
-    SERVICE_UNINSTALL_FAILED = 3,
-    SERVICE_DISPATCHER_FAILED = 4,
-    SERVICE_NOT_INSTALLED = 5,
-    SERVICE_START_FAILED = 6,
-    SERVICE_STOP_FAILED = 7,
+// Results of the service commands, which are also the program's exit codes; the ranges
+// overlap with QUERY_STATUS's states, so a caller reads the code of its own command.
+enum class ServiceResult : int {
+    Ok = 0,
+    InstallFailed = 2,
+    UninstallFailed = 3,
+    DispatcherFailed = 4,
+    NotInstalled = 5,
+    StartFailed = 6,
+    StopFailed = 7,
 };
+
+constexpr int ResultCode(ServiceResult result)
+{
+    return static_cast<int>(result);
+}
+
+// The program's other exit codes.
+constexpr int EXIT_REFUSED_SYSTEM = 1; // Windows 95/98/ME
+constexpr int EXIT_SYNTAX_SHOWN = 1;
+constexpr int EXIT_CONFIG_ERROR = 100;
 
 // Runs one operation on the configured service: "START", "STOP", "QUERY_STATUS" (the
 // current state 1..7, 0 when unknown), "INSTALL", "UNINSTALL" or "LAUNCH" (the service
