@@ -4,6 +4,8 @@
 //   UniqueFindHandle  - FindFirstFile search handle, INVALID_HANDLE_VALUE when empty
 //   UniqueScHandle    - Service Control Manager or service handle, null when empty
 //   UniqueLocalMemory - memory the system allocated with LocalAlloc for the caller, null when empty
+//   UniqueRegKey      - open registry key, null when empty
+//   UniqueModule      - loaded library, null when empty
 #pragma once
 
 #include <windows.h>
@@ -81,8 +83,22 @@ struct LocalMemoryTraits {
     static void Close(Handle memory) { LocalFree(memory); }
 };
 
+struct RegKeyTraits {
+    using Handle = HKEY;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle handle) { RegCloseKey(handle); }
+};
+
+struct ModuleTraits {
+    using Handle = HMODULE;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle handle) { FreeLibrary(handle); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueScHandle = UniqueResource<ScHandleTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+using UniqueRegKey = UniqueResource<RegKeyTraits>;
+using UniqueModule = UniqueResource<ModuleTraits>;
