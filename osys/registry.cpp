@@ -101,9 +101,14 @@ int REGISTRY::WriteString(const char* value, const char* text)
 {
     if (!TARVO_ASSERT(text != nullptr))
         return 0;
-    // Stored without the terminating zero; the readers accept both forms.
-    LONG rc = key ? RegSetValueExA(key.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                                   static_cast<DWORD>(strlen(text)))
+    // Stored without the terminating zero; the readers accept both forms. The system counts a
+    // zero byte that directly follows the characters into the value, so they are passed from a
+    // copy that ends in another byte.
+    size_t length = strlen(text);
+    std::vector<char> characters(text, text + length);
+    characters.push_back('.');
+    LONG rc = key ? RegSetValueExA(key.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(characters.data()),
+                                   static_cast<DWORD>(length))
                   : ERROR_INVALID_HANDLE;
     LogPrintLevel(REGISTRY_LOG_LEVEL, "REGISTRY::Write String value= %s; data=%s, error=%08x\n", Shown(value), text,
                   static_cast<unsigned>(rc));
@@ -224,7 +229,8 @@ int REGISTRY::CopyValues(REGISTRY& destination, bool overwrite)
     // Through the wide calls: the bytes are copied as stored, so texts outside the system
     // code page survive the copy.
     wchar_t name[VALUE_NAME_MAX + 1];
-    std::vector<BYTE> data(COPY_VALUE_MAX);
+    // Two bytes of room beyond the data for a guard (see the write below).
+    std::vector<BYTE> data(COPY_VALUE_MAX + 2);
     for (DWORD index = 0;; ++index) {
         DWORD length = VALUE_NAME_MAX + 1;
         if (RegEnumValueW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
@@ -238,6 +244,9 @@ int REGISTRY::CopyValues(REGISTRY& destination, bool overwrite)
         DWORD count = COPY_VALUE_MAX;
         if (RegQueryValueExW(key.get(), name, nullptr, &type, data.data(), &count) != ERROR_SUCCESS)
             continue;
+        // The system would count a zero character right after a text into the value: a text
+        // stored without its terminator keeps that form in the copy.
+        data[count] = data[count + 1] = 0xFF;
         if (RegSetValueExW(destination.key.get(), name, 0, type, data.data(), count) != ERROR_SUCCESS)
             return 0;
     }
