@@ -65,8 +65,8 @@ bool REGISTRY::KeyExists(HKEY rootKey, const char* basekey, const char* app, int
     STRING composed = ComposePath(basekey, app);
     HKEY opened = nullptr;
     REGSAM access = mode == OPEN_READ ? KEY_READ : KEY_WRITE;
-    UniqueRegKey probe(RegOpenKeyExA(rootKey, composed.c_str(), 0, access, &opened) == ERROR_SUCCESS ? opened
-                                                                                                      : nullptr);
+    LONG rc = RegOpenKeyExA(rootKey, composed.c_str(), 0, access, &opened);
+    UniqueRegKey probe(rc == ERROR_SUCCESS ? opened : nullptr);
     return static_cast<bool>(probe);
 }
 
@@ -126,9 +126,9 @@ int REGISTRY::WriteBinary(const char* value, const void* bytes, DWORD count)
 
 int REGISTRY::WriteDWORD(const char* value, DWORD number)
 {
-    LONG rc = key ? RegSetValueExA(key.get(), value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
-                                   sizeof(number))
-                  : ERROR_INVALID_HANDLE;
+    LONG rc =
+        key ? RegSetValueExA(key.get(), value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number))
+            : ERROR_INVALID_HANDLE;
     LogPrintLevel(REGISTRY_LOG_LEVEL, "REGISTRY::Write DWORD value= %s; data=%ld, error=%08x\n", Shown(value),
                   static_cast<long>(number), static_cast<unsigned>(rc));
     return rc == ERROR_SUCCESS;

@@ -2,11 +2,7 @@
 
 #include <windows.h>
 
-#include <string>
-
-#include "diag/logit.h"
 #include "osys/dllinterface.h"
-#include "scratch.h"
 
 namespace {
 
@@ -57,24 +53,6 @@ TEST(DLLINTERFACE, BoundFunctionsRunAndTheLibraryIsFreed)
     EXPECT_STREQ(kernel.LibraryName(), "kernel32.dll"); // kept, also through a failed load
     EXPECT_FALSE(kernel.Load("tarvo_no_such_library.dll", nullptr));
     EXPECT_STREQ(kernel.LibraryName(), "kernel32.dll");
-}
-
-TEST(DLLINTERFACE, QuietLookupsStayOutOfTheLog)
-{
-    std::string logPath = std::string(getenv("TEMP")) + "\\dllinterface_log_" + std::to_string(GetCurrentProcessId());
-    LogSwitch(("/LOGIT:" + logPath).c_str());
-    {
-        DLLINTERFACE loud("kernel32.dll", "GetTickCount");
-        DLLINTERFACE quiet("kernel32.dll", "GetTickCount", true);
-        loud.GetFunction("GetCurrentProcessId");
-        quiet.GetFunction("GetCurrentThreadId");
-    }
-    LogSwitch("/LOGITCLOSE");
-    std::string log = rig::ReadFileBytes(logPath);
-    DeleteFileA(logPath.c_str());
-    EXPECT_NE(log.find("DLLINTERFACE::GetFunction GetCurrentProcessId from kernel32.dll\r\n"), std::string::npos);
-    EXPECT_EQ(log.find("DLLINTERFACE::GetFunction GetCurrentThreadId"), std::string::npos);
-    EXPECT_NE(log.find("DLLINTERFACE::Unload free library "), std::string::npos);
 }
 
 } // namespace

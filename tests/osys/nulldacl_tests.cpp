@@ -28,8 +28,8 @@ TEST(NULLDACL, EveryoneGetsInAndHandlesAreInherited)
     // The object itself carries no access list at all, which lets everyone in.
     PACL acl = reinterpret_cast<PACL>(1);
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_EQ(GetSecurityInfo(event.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl,
-                              nullptr, &descriptor),
+    ASSERT_EQ(GetSecurityInfo(event.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl, nullptr,
+                              &descriptor),
               static_cast<DWORD>(ERROR_SUCCESS));
     EXPECT_EQ(acl, nullptr);
     LocalFree(descriptor);

@@ -6,10 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "diag/logit.h"
 #include "osys/registry.h"
 #include "osys_support.h"
-#include "scratch.h"
 
 namespace {
 
@@ -157,8 +155,10 @@ TEST_F(RegistryTest, ReadIntoABuffer)
         DWORD size;
         std::string buffer; // the first bytes afterwards; the buffer starts as "xxxxxxxx"
     } cases[] = {
-        {"one", 8, 1, 1, std::string("1\0x", 3)},           {"one", 1, 1, 1, "1x"}, // no room for the zero
-        {"terminated", 8, 1, 4, std::string("abc\0\0x", 6)}, {"terminated", 2, 0, 0, "xx"},
+        {"one", 8, 1, 1, std::string("1\0x", 3)},
+        {"one", 1, 1, 1, "1x"}, // no room for the zero
+        {"terminated", 8, 1, 4, std::string("abc\0\0x", 6)},
+        {"terminated", 2, 0, 0, "xx"},
         {"missing", 8, 0, 0, "xx"},
     };
     for (const Case& c : cases) {
@@ -209,8 +209,12 @@ TEST_F(RegistryTest, ReadText)
         const char* value;
         std::string text;
     } cases[] = {
-        {"one", "1"},      {"terminated", "abc"}, {"zeros", "ab"},
-        {"empty", ""},     {"long", longText},    {"zerobyte", std::string(1, '\0')},
+        {"one", "1"},
+        {"terminated", "abc"},
+        {"zeros", "ab"},
+        {"empty", ""},
+        {"long", longText},
+        {"zerobyte", std::string(1, '\0')},
         {"binary", std::string("a\0\0", 3)}, // only texts lose their zero bytes
     };
     for (const Case& c : cases) {
@@ -306,30 +310,6 @@ TEST_F(RegistryTest, EveryOperationFailsOnAKeyThatDidNotOpen)
     EXPECT_EQ(missing.Read("v", buffer, &size) + missing.ReadDWORD("v", &number) + missing.ReadString("v", text), 0);
     EXPECT_EQ(missing.DeleteValue("v") + missing.DeleteKey("k", true) + missing.GetValueNames(names), 0);
     EXPECT_EQ(missing.CopyValues(target, true), 0);
-}
-
-TEST_F(RegistryTest, LogLines)
-{
-    std::string logPath = std::string(getenv("TEMP")) + "\\registry_log_" + std::to_string(GetCurrentProcessId());
-    LogSwitch(("/LOGIT:" + logPath).c_str());
-    LogSwitch("/D:2");
-    {
-        REGISTRY key(HKEY_CURRENT_USER, base.c_str(), nullptr, REGISTRY::OPEN_CREATE);
-        key.WriteString("text", "abc");
-        key.WriteDWORD("number", 42);
-        STRING text;
-        key.ReadString("missing", text);
-        key.DeleteValue("text");
-        REGISTRY failed("App", "Base", 0x7fff0000); // no such root
-    }
-    LogSwitch("/LOGITCLOSE");
-    std::string log = rig::ReadFileBytes(logPath);
-    DeleteFileA(logPath.c_str());
-    for (const char* line : {"REGISTRY::Write String value= text; data=abc, error=00000000\r\n",
-                             "REGISTRY::Write DWORD value= number; data=42, error=00000000\r\n",
-                             "REGISTRY::Read key=missing, ok=0, error=2\r\n", "REGISTRY::delete value= text, error=0\r\n",
-                             "REGISTRY::Constructor failed for app=App, basekey=Base, user=2147418112\r\n"})
-        EXPECT_NE(log.find(line), std::string::npos) << line;
 }
 
 } // namespace

@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "osys/osys_win32.h"
 #include "osys/syssettings.h"
 #include "osys_support.h"
 #include "scratch.h"
@@ -18,6 +20,18 @@ std::string SelfPath()
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     return self;
+}
+
+TEST(OSYS, SystemPathNumbers)
+{
+    char documents[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents), S_OK);
+    for (int folder : {6, 14, 18, 19})
+        EXPECT_STREQ(OSYS::GetSystemPath(folder).c_str(), (std::string(documents) + "\\").c_str()) << folder;
+    AssertRecorder checks;
+    for (int folder : {3, 4, 20})
+        EXPECT_STREQ(OSYS::GetSystemPath(folder).c_str(), "") << folder;
+    EXPECT_EQ(checks.Conditions(), (std::vector<std::string>(3, "FALSE")));
 }
 
 TEST(OSYS, StringFromResource)
@@ -55,8 +69,10 @@ TEST(OSYS, AutostartEntry)
     struct Case {
         const char* command;
         std::string stored;
-    } cases[] = {{"1", quoted},           {"<ownfile>", quoted},
-                 {"<SELF>", quoted},      {lowerSelf.c_str(), quoted},
+    } cases[] = {{"1", quoted},
+                 {"<ownfile>", quoted},
+                 {"<SELF>", quoted},
+                 {lowerSelf.c_str(), quoted},
                  {"other.exe /x", "other.exe /x"}};
     for (const Case& c : cases) {
         EXPECT_TRUE(OSYS::SetAutostart(name.c_str(), c.command)) << c.command;
@@ -108,15 +124,16 @@ TEST(OSYS, Shortcut)
         std::string wantArguments, wantFolder, wantIcon;
         int wantIndex;
     } cases[] = {
-        {"full", "/a b", "C:\\windows", SW_SHOWMINNOACTIVE, self.c_str(), 2, "full.LNK", "/a b", "C:\\windows", self, 2},
+        {"full", "/a b", "C:\\windows", SW_SHOWMINNOACTIVE, self.c_str(), 2, "full.LNK", "/a b", "C:\\windows", self,
+         2},
         {"plain.lnk", nullptr, nullptr, SW_SHOWNORMAL, nullptr, 0, "plain.lnk", "", selfFolder, "", 0},
         {"noicon", nullptr, nullptr, SW_SHOWNORMAL, self.c_str(), -1, "noicon.LNK", "", selfFolder, "", 0},
     };
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     for (const Case& c : cases) {
         std::string file = folder.PathOf(c.name);
-        ASSERT_TRUE(OSYS::CreateShortcut(file.c_str(), self.c_str(), c.arguments, c.workdir, c.show, c.icon,
-                                         c.iconIndex))
+        ASSERT_TRUE(
+            OSYS::CreateShortcut(file.c_str(), self.c_str(), c.arguments, c.workdir, c.show, c.icon, c.iconIndex))
             << c.name;
         WIN32_FIND_DATAA found = {};
         HANDLE search = FindFirstFileA(folder.PathOf(c.savedAs).c_str(), &found);
