@@ -18,6 +18,10 @@
 
 namespace {
 
+// The identity queries' bounds, in characters.
+constexpr DWORD CURRENT_DIRECTORY_MAX = MAX_PATH;
+constexpr DWORD PROGRAM_PATH_MAX = 256;
+
 const char* Shown(const char* text)
 {
     return text ? text : "<NULL>";
@@ -102,14 +106,14 @@ STRING GetStringFromResource(int id, HMODULE module)
 
 STRING CurrentDirectory()
 {
-    char folder[MAX_PATH + 1] = {};
+    char folder[CURRENT_DIRECTORY_MAX + 1] = {};
     DWORD n = GetCurrentDirectoryA(sizeof(folder), folder);
     return n > 0 && n < sizeof(folder) ? STRING(folder) : STRING("");
 }
 
 STRING ProgramFilePath()
 {
-    char path[257] = {};
+    char path[PROGRAM_PATH_MAX + 1] = {};
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
     // A path that filled the buffer was cut.
     return n > 0 && n < sizeof(path) ? STRING(path) : STRING("");
