@@ -5,7 +5,7 @@
 
 NULLDACL::NULLDACL()
 {
-    LogPrintLevel(2, "NULLDACL::NULLDACL\n");
+    LogPrintLevel(LOGLEVEL_PARSE, "NULLDACL::NULLDACL\n");
     // The descriptor's size differs between 32-bit (20 bytes) and 64-bit (40 bytes) processes.
     descriptor.reset(LocalAlloc(LPTR, SECURITY_DESCRIPTOR_MIN_LENGTH));
     if (!descriptor)
@@ -22,7 +22,7 @@ NULLDACL::NULLDACL()
     attributes.nLength = sizeof(attributes);
     attributes.lpSecurityDescriptor = descriptor.get();
     attributes.bInheritHandle = TRUE;
-    LogPrintLevel(2, "NULLDACL::NULLDACL created, success==%d\n", success);
+    LogPrintLevel(LOGLEVEL_PARSE, "NULLDACL::NULLDACL created, success==%d\n", success);
 }
 
 GETPRIVILEGE::GETPRIVILEGE(const char* name)

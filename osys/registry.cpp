@@ -11,8 +11,6 @@
 
 namespace {
 
-// Registry lines are written at this verbosity.
-constexpr int REGISTRY_LOG_LEVEL = 2;
 // The first attempt of a text read; longer values are read again with the size they report.
 constexpr DWORD READ_TEXT_FIRST = 2048;
 
@@ -110,7 +108,7 @@ int REGISTRY::WriteString(const char* value, const char* text)
     LONG rc = key ? RegSetValueExA(key.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(characters.data()),
                                    static_cast<DWORD>(length))
                   : ERROR_INVALID_HANDLE;
-    LogPrintLevel(REGISTRY_LOG_LEVEL, "REGISTRY::Write String value= %s; data=%s, error=%08x\n", Shown(value), text,
+    LogPrintLevel(LOGLEVEL_PARSE, "REGISTRY::Write String value= %s; data=%s, error=%08x\n", Shown(value), text,
                   static_cast<unsigned>(rc));
     return rc == ERROR_SUCCESS;
 }
@@ -119,7 +117,7 @@ int REGISTRY::WriteBinary(const char* value, const void* bytes, DWORD count)
 {
     LONG rc = key ? RegSetValueExA(key.get(), value, 0, REG_BINARY, static_cast<const BYTE*>(bytes), count)
                   : ERROR_INVALID_HANDLE;
-    LogPrintLevel(REGISTRY_LOG_LEVEL, "REGISTRY::Write binary value= %s, error=%08x\n", Shown(value),
+    LogPrintLevel(LOGLEVEL_PARSE, "REGISTRY::Write binary value= %s, error=%08x\n", Shown(value),
                   static_cast<unsigned>(rc));
     return rc == ERROR_SUCCESS;
 }
@@ -129,7 +127,7 @@ int REGISTRY::WriteDWORD(const char* value, DWORD number)
     LONG rc =
         key ? RegSetValueExA(key.get(), value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number))
             : ERROR_INVALID_HANDLE;
-    LogPrintLevel(REGISTRY_LOG_LEVEL, "REGISTRY::Write DWORD value= %s; data=%ld, error=%08x\n", Shown(value),
+    LogPrintLevel(LOGLEVEL_PARSE, "REGISTRY::Write DWORD value= %s; data=%ld, error=%08x\n", Shown(value),
                   static_cast<long>(number), static_cast<unsigned>(rc));
     return rc == ERROR_SUCCESS;
 }
@@ -150,8 +148,7 @@ int REGISTRY::Read(const char* value, void* buffer, DWORD* size, DWORD* type)
             static_cast<BYTE*>(buffer)[count] = 0;
         *size = count;
     }
-    LogPrintLevel(REGISTRY_LOG_LEVEL, "REGISTRY::Read key=%s, ok=%d, error=%d\n", Shown(value), ok,
-                  static_cast<int>(rc));
+    LogPrintLevel(LOGLEVEL_PARSE, "REGISTRY::Read key=%s, ok=%d, error=%d\n", Shown(value), ok, static_cast<int>(rc));
     return ok;
 }
 
@@ -186,15 +183,14 @@ int REGISTRY::ReadString(const char* value, STRING& text)
                 --count;
         text.Make(static_cast<int>(count), data.data());
     }
-    LogPrintLevel(REGISTRY_LOG_LEVEL, "REGISTRY::Read key=%s, ok=%d, error=%d\n", Shown(value), ok,
-                  static_cast<int>(rc));
+    LogPrintLevel(LOGLEVEL_PARSE, "REGISTRY::Read key=%s, ok=%d, error=%d\n", Shown(value), ok, static_cast<int>(rc));
     return ok;
 }
 
 int REGISTRY::DeleteValue(const char* value)
 {
     LONG rc = key ? RegDeleteValueA(key.get(), value) : ERROR_INVALID_HANDLE;
-    LogPrintLevel(REGISTRY_LOG_LEVEL, "REGISTRY::delete value= %s, error=%d\n", Shown(value), static_cast<int>(rc));
+    LogPrintLevel(LOGLEVEL_PARSE, "REGISTRY::delete value= %s, error=%d\n", Shown(value), static_cast<int>(rc));
     return rc == ERROR_SUCCESS;
 }
 
@@ -203,7 +199,7 @@ int REGISTRY::DeleteKey(const char* subkey, bool wholeTree)
     LONG rc = ERROR_INVALID_HANDLE;
     if (key)
         rc = wholeTree ? static_cast<LONG>(SHDeleteKeyA(key.get(), subkey)) : RegDeleteKeyA(key.get(), subkey);
-    LogPrintLevel(REGISTRY_LOG_LEVEL, "REGISTRY::delete key= %s, error=%d\n", Shown(subkey), static_cast<int>(rc));
+    LogPrintLevel(LOGLEVEL_PARSE, "REGISTRY::delete key= %s, error=%d\n", Shown(subkey), static_cast<int>(rc));
     return rc == ERROR_SUCCESS;
 }
 

@@ -21,6 +21,8 @@ namespace {
 // The identity queries' bounds, in characters.
 constexpr DWORD CURRENT_DIRECTORY_MAX = MAX_PATH;
 constexpr DWORD PROGRAM_PATH_MAX = 256;
+// Resource-text lookups are logged at the verbosity of the event lines.
+constexpr int RESOURCE_LOG_LEVEL = LOGLEVEL_EVENT;
 
 const char* Shown(const char* text)
 {
@@ -99,7 +101,7 @@ STRING GetStringFromResource(int id, HMODULE module)
 {
     char text[RESOURCE_STRING_MAX + 1] = {};
     STRING result(LoadStringA(module, static_cast<UINT>(id), text, sizeof(text)) > 0 ? text : "<STR-ERR>");
-    if (LogPrintLevel(12, nullptr))
+    if (LogPrintLevel(RESOURCE_LOG_LEVEL, nullptr))
         LogPrint("OSYS::GetStringFromResource %d returns %s\n", id, result.c_str());
     return result;
 }
@@ -199,7 +201,7 @@ bool CreateShortcut(const char* linkFile, const char* target, const char* argume
         link->SetIconLocation(iconFile, iconIndex);
 
     STRING name(linkFile);
-    if (name.Length() < 4 || CompareNoCase(name.c_str() + name.Length() - 4, ".lnk", true) != 0)
+    if (!EndsWithNoCase(name.c_str(), ".lnk"))
         name.Append(".LNK");
     IPersistFile* createdFile = nullptr;
     hres = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&createdFile));
