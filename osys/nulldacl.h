@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <memory>
-
 #include "osys/handles.h"
 
 class NULLDACL {
@@ -18,11 +16,7 @@ public:
     explicit operator bool() const { return success; }
 
 private:
-    struct LocalFreeDeleter {
-        void operator()(void* block) const { LocalFree(block); }
-    };
-
-    std::unique_ptr<void, LocalFreeDeleter> descriptor;
+    UniqueLocalMemory descriptor;
     SECURITY_ATTRIBUTES attributes = {};
     bool success = false;
 };
