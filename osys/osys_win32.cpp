@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 
+#include "approot/appglobals.h"
 #include "diag/assert.h"
 #include "diag/logit.h"
 #include "osys/handles.h"
@@ -76,8 +77,25 @@ STRING GetErrorText(int code)
     return result;
 }
 
+STRING GetStringFromResource(int id)
+{
+    return GetStringFromResource(id, TarvoResourceModule());
+}
+
+STRING GetStringFromResource(int id, HMODULE module)
+{
+    char text[RESOURCE_STRING_MAX + 1] = {};
+    STRING result(LoadStringA(module, static_cast<UINT>(id), text, sizeof(text)) > 0 ? text : "<STR-ERR>");
+    // Resource texts are logged among the most detailed lines.
+    if (LogPrintLevel(LOGLEVEL_EVENT, nullptr))
+        LogPrint("OSYS::GetStringFromResource %d returns %s\n", id, result.c_str());
+    return result;
+}
+
 STRING GetSystemPath(int folder)
 {
+    // Expanded folder paths up to this many characters are read.
+    constexpr DWORD SYSTEM_PATH_MAX = 1024;
     struct Folder {
         int number;
         HKEY root;
@@ -113,26 +131,30 @@ STRING GetSystemPath(int folder)
     const char* key = folder == 2 ? "Software\\Microsoft\\Windows\\CurrentVersion"
                                   : "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-    char raw[MAX_PATH + 1] = {}; // one byte more than offered: a value stored without its zero stays terminated
-    DWORD size = MAX_PATH;
+    // One byte more than offered: a value stored without its zero stays terminated.
+    char raw[SYSTEM_PATH_MAX + 1] = {};
+    DWORD size = SYSTEM_PATH_MAX;
     DWORD type = 0;
-    char expanded[MAX_PATH + 1] = {};
-    HKEY shellFolders = nullptr;
-    bool ok = RegOpenKeyExA(entry->root, key, 0, KEY_READ, &shellFolders) == ERROR_SUCCESS;
-    if (ok) {
-        ok = RegQueryValueExA(shellFolders, value, nullptr, &type, reinterpret_cast<BYTE*>(raw), &size) ==
-                 ERROR_SUCCESS &&
-             (type == REG_SZ || type == REG_EXPAND_SZ);
-        RegCloseKey(shellFolders);
+    char expanded[SYSTEM_PATH_MAX + 1] = {};
+    LSTATUS rc = ERROR_SUCCESS;
+    {
+        HKEY opened = nullptr;
+        rc = RegOpenKeyExA(entry->root, key, 0, KEY_READ, &opened);
+        UniqueRegKey shellFolders(rc == ERROR_SUCCESS ? opened : nullptr);
+        if (rc == ERROR_SUCCESS)
+            rc = RegQueryValueExA(shellFolders.get(), value, nullptr, &type, reinterpret_cast<BYTE*>(raw), &size);
+        if (rc == ERROR_SUCCESS && type != REG_SZ && type != REG_EXPAND_SZ)
+            rc = ERROR_INVALID_DATA;
     }
-    if (ok) {
-        DWORD n = ExpandEnvironmentStringsA(raw, expanded, MAX_PATH - 1);
-        ok = n > 0 && n < MAX_PATH - 1;
+    if (rc == ERROR_SUCCESS) {
+        DWORD n = ExpandEnvironmentStringsA(raw, expanded, SYSTEM_PATH_MAX);
+        if (n == 0 || n > SYSTEM_PATH_MAX)
+            rc = ERROR_INSUFFICIENT_BUFFER;
     }
-    if (!ok) {
+    if (rc != ERROR_SUCCESS) {
         char info[40];
         snprintf(info, sizeof(info), "GetSystemPath %d", folder);
-        AssertCheck(0, "ok", __FILE__, __LINE__, info, 1);
+        AssertCheck(0, "rc==ERROR_SUCCESS", __FILE__, __LINE__, info, 1);
         return STRING("");
     }
     STRING path(expanded);

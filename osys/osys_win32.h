@@ -33,6 +33,14 @@ constexpr int LAST_ERROR = -4711;
 // "<no error>" when the system has none.
 STRING GetErrorText(int code = LAST_ERROR);
 
+// Resource texts longer than this are cut.
+constexpr int RESOURCE_STRING_MAX = 1023;
+// The string id of the application's resource module (the language module); "<STR-ERR>"
+// when there is none.
+STRING GetStringFromResource(int id);
+// The same from the string table of module (null: the program file).
+STRING GetStringFromResource(int id, HMODULE module);
+
 // The path of a shell folder by its number (5 application data, 6/14/18/19 documents,
 // 7 pictures, 8 desktop, 12/13 all users' folders, ...), environment references expanded,
 // ending in '\'; empty when it cannot be read.

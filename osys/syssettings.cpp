@@ -22,7 +22,6 @@ namespace {
 constexpr DWORD CURRENT_DIRECTORY_MAX = MAX_PATH;
 constexpr DWORD PROGRAM_PATH_MAX = 256;
 // Resource-text lookups are logged at the verbosity of the event lines.
-constexpr int RESOURCE_LOG_LEVEL = LOGLEVEL_EVENT;
 
 const char* Shown(const char* text)
 {
@@ -91,20 +90,6 @@ BOOL CALLBACK CloseVisibleWindow(HWND window, LPARAM)
 } // namespace
 
 namespace OSYS {
-
-STRING GetStringFromResource(int id)
-{
-    return GetStringFromResource(id, TarvoResourceModule());
-}
-
-STRING GetStringFromResource(int id, HMODULE module)
-{
-    char text[RESOURCE_STRING_MAX + 1] = {};
-    STRING result(LoadStringA(module, static_cast<UINT>(id), text, sizeof(text)) > 0 ? text : "<STR-ERR>");
-    if (LogPrintLevel(RESOURCE_LOG_LEVEL, nullptr))
-        LogPrint("OSYS::GetStringFromResource %d returns %s\n", id, result.c_str());
-    return result;
-}
 
 STRING CurrentDirectory()
 {

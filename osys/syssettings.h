@@ -9,14 +9,6 @@
 
 namespace OSYS {
 
-// Resource texts longer than this are cut.
-constexpr int RESOURCE_STRING_MAX = 1023;
-// The string id of the application's resource module (the language module); "<STR-ERR>"
-// when there is none.
-STRING GetStringFromResource(int id);
-// The same from the string table of module (null: the program file).
-STRING GetStringFromResource(int id, HMODULE module);
-
 // Empty on failure and beyond their bounds: the current directory up to 260 characters, the
 // program file's full path up to 256.
 STRING CurrentDirectory();

@@ -6,22 +6,13 @@
 #include "approot/approot.h"
 #include "diag/logit.h"
 #include "osys/ostype.h"
+#include "osys/osys_win32.h"
 
 namespace {
 
 constexpr int MESSAGE_WIDTH = 55;
 // The resource string that titles a box shown without a title.
-constexpr UINT IDS_DEFAULT_BOX_TITLE = 10001;
-// A resource string longer than this is cut.
-constexpr int RESOURCE_STRING_MAX = 1023;
-
-STRING ResourceString(UINT id)
-{
-    char text[RESOURCE_STRING_MAX + 1] = {};
-    if (LoadStringA(TarvoResourceModule(), id, text, sizeof(text)) <= 0)
-        return STRING("<STR-ERR>");
-    return STRING(text);
-}
+constexpr int IDS_DEFAULT_BOX_TITLE = 10001;
 
 int ShowBox(const char* operation, HWND parent, const char* title, const char* text, UINT flags)
 {
@@ -29,7 +20,7 @@ int ShowBox(const char* operation, HWND parent, const char* title, const char* t
     TARVOAPP::InitCommonControls();
     HWND owner = parent ? GetAncestor(parent, GA_ROOT) : nullptr;
     STRING body = WrapMessageText(STRING(text), MESSAGE_WIDTH, 0);
-    STRING caption = title ? STRING(title) : ResourceString(IDS_DEFAULT_BOX_TITLE);
+    STRING caption = title ? STRING(title) : OSYS::GetStringFromResource(IDS_DEFAULT_BOX_TITLE);
     return MessageBoxA(owner, body.c_str(), caption.c_str(), flags | MB_SETFOREGROUND);
 }
 

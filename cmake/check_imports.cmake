@@ -1,0 +1,15 @@
+# Fails when a program imports one of the named DLLs at start (not delay-loaded).
+#   cmake -DOBJDUMP=... -DPROGRAM=service.exe -DFORBIDDEN="user32;comctl32" -P check_imports.cmake
+execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE headers RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${PROGRAM}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
+string(TOLOWER "${imports}" imports)
+message(STATUS "imports at start: ${imports}")
+foreach(dll ${FORBIDDEN})
+  string(TOLOWER "${dll}" dll)
+  if(imports MATCHES "dll name: ${dll}\\.dll")
+    message(FATAL_ERROR "${PROGRAM} imports ${dll}.dll at start")
+  endif()
+endforeach()
