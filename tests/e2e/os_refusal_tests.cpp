@@ -1,4 +1,4 @@
-// On a system of the Windows 95/98/ME family service.exe refuses every road with one box,
+// On a system of the Windows 95/98/ME family service.exe refuses every command with one box,
 // before any switch is looked at.
 #include <windows.h>
 

@@ -95,7 +95,7 @@ TEST(LibraryPlanting, WindowLibraryPlantedBesideServiceExeIsNotLoaded)
     ASSERT_TRUE(controller.WriteConfig(ConfigText(RequiredEntries("TarvoTestNoSuchService"))));
     ASSERT_TRUE(controller.Folder().CopyIn(rig::WindowsPathOf(TARVO_PLANTED_LIBRARY), "user32.dll"));
     rig::PreferFolderLibrary prefer("service.exe", "user32");
-    ASSERT_TRUE(prefer.Set());
+    ASSERT_TRUE(prefer.Valid());
 
     ExpectSingleBox(controller.Run({"/?"}), kExitSyntax, kTitle, kSyntax);
     EXPECT_EQ(GetFileAttributesA(rig::PlantedMarkerOf(controller.PathOf("user32.dll")).c_str()),

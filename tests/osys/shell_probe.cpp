@@ -1,4 +1,4 @@
-// Takes the library's road that loads the shell library by its bare name (opening a document
+// Takes the library's path that loads the shell library by its bare name (opening a document
 // that does not exist), then reports which shell library it got: 0 the system's (it has
 // ShellExecuteA), 1 another library of that name, 2 none.
 #include "osys/osys_win32.h"

@@ -9,14 +9,7 @@ using ::UniqueFileHandle;
 using ::UniqueFindHandle;
 using ::UniqueHandle;
 using ::UniqueLocalMemory;
+using ::UniqueRegKey;
 using ::UniqueScHandle;
-
-struct HkeyTraits {
-    using Handle = HKEY;
-    static Handle Empty() { return nullptr; }
-    static void Close(Handle handle) { RegCloseKey(handle); }
-};
-// An open registry key, null when empty.
-using UniqueHkey = UniqueResource<HkeyTraits>;
 
 } // namespace rig

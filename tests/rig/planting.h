@@ -4,9 +4,9 @@
 // is not one of its known system libraries.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
+
+#include "wine.h"
 
 namespace rig {
 
@@ -14,19 +14,13 @@ namespace rig {
 std::string PlantedMarkerOf(const std::string& libraryPath);
 
 // While it lives, Wine loads the library found in the program's folder before its own copy
-// (HKCU\Software\Wine\AppDefaults\<program>\DllOverrides). Windows ignores the setting.
-class PreferFolderLibrary {
+// (the program's DllOverrides setting). Windows ignores the setting.
+class PreferFolderLibrary : public WineProgramSetting {
 public:
-    PreferFolderLibrary(std::string programName, const std::string& libraryName);
-    ~PreferFolderLibrary();
-    PreferFolderLibrary(const PreferFolderLibrary&) = delete;
-    PreferFolderLibrary& operator=(const PreferFolderLibrary&) = delete;
-
-    bool Set() const { return set; }
-
-private:
-    std::string key;
-    bool set = false;
+    PreferFolderLibrary(const std::string& programName, const std::string& libraryName)
+        : WineProgramSetting(programName, "DllOverrides", libraryName, "native,builtin")
+    {
+    }
 };
 
 } // namespace rig

@@ -103,21 +103,27 @@ MappedDrive::~MappedDrive()
         WaitForFolder(Root(), false);
 }
 
-WineVersionFor::WineVersionFor(const std::string& programName, const std::string& version)
-    : key("Software\\Wine\\AppDefaults\\" + programName)
+WineProgramSetting::WineProgramSetting(const std::string& programName, const std::string& subkey,
+                                       const std::string& valueName, const std::string& value)
+    : programKey("Software\\Wine\\AppDefaults\\" + programName),
+      key(subkey.empty() ? programKey : programKey + "\\" + subkey), valueName(valueName)
 {
     HKEY settings = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &settings, nullptr) !=
         ERROR_SUCCESS)
         return;
-    UniqueHkey owner(settings);
-    valid = RegSetValueExA(settings, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
-                           static_cast<DWORD>(version.size() + 1)) == ERROR_SUCCESS;
+    UniqueRegKey owner(settings);
+    valid = RegSetValueExA(settings, valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
 }
 
-WineVersionFor::~WineVersionFor()
+WineProgramSetting::~WineProgramSetting()
 {
-    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, key.c_str(), valueName.c_str());
+    // Deleting a key fails while it still holds something: another setting's keys stay.
+    if (key != programKey)
+        RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, programKey.c_str());
 }
 
 } // namespace rig

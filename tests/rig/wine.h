@@ -1,7 +1,8 @@
 // What the rig knows of Wine, for tests that need Wine's own facilities:
 //   RunningUnderWine - whether the tests run under Wine rather than on Windows
 //   MappedDrive      - a free drive letter naming a folder for every process of the prefix
-//   WineVersionFor   - the Windows version Wine reports to one program
+//   WineProgramSetting - one of Wine's per-program settings, for as long as the object lives
+//   WineVersionFor     - the Windows version Wine reports to one program
 #pragma once
 
 #include <string>
@@ -32,21 +33,34 @@ private:
     std::string error;
 };
 
-// Makes Wine report a Windows version ("win98", "winxp64", "vista", "win7", "win10") to the
-// programs of one file name (e.g. "service.exe") while the object lives, through its
-// per-program settings (HKCU\Software\Wine\AppDefaults\<name>, value Version).
-class WineVersionFor {
+// Sets a text value among Wine's settings for the programs of one file name (e.g.
+// "service.exe"): HKCU\Software\Wine\AppDefaults\<name>[\<subkey>]; removes the value, and
+// the keys it leaves empty, at the end.
+class WineProgramSetting {
 public:
-    WineVersionFor(const std::string& programName, const std::string& version);
-    ~WineVersionFor();
-    WineVersionFor(const WineVersionFor&) = delete;
-    WineVersionFor& operator=(const WineVersionFor&) = delete;
+    WineProgramSetting(const std::string& programName, const std::string& subkey, const std::string& valueName,
+                       const std::string& value);
+    ~WineProgramSetting();
+    WineProgramSetting(const WineProgramSetting&) = delete;
+    WineProgramSetting& operator=(const WineProgramSetting&) = delete;
 
     bool Valid() const { return valid; }
 
 private:
+    std::string programKey;
     std::string key;
+    std::string valueName;
     bool valid = false;
+};
+
+// Makes Wine report a Windows version ("win98", "winxp64", "vista", "win7", "win10") to the
+// programs of one file name.
+class WineVersionFor : public WineProgramSetting {
+public:
+    WineVersionFor(const std::string& programName, const std::string& version)
+        : WineProgramSetting(programName, "", "Version", version)
+    {
+    }
 };
 
 } // namespace rig
