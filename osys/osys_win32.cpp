@@ -3,6 +3,7 @@
 #include <process.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -75,6 +76,49 @@ STRING GetErrorText(int code)
     STRING result(text);
     result.Trim('R', "\r\n");
     return result;
+}
+
+wchar_t SystemByteToWide(unsigned char byte)
+{
+    wchar_t value = 0;
+    char source = static_cast<char>(byte);
+    if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, &source, 1, &value, 1) != 1)
+        return L'@';
+    return value;
+}
+
+unsigned char SystemWideToByte(wchar_t value)
+{
+    char byte = 0;
+    if (WideCharToMultiByte(CP_ACP, 0, &value, 1, &byte, 1, nullptr, nullptr) != 1)
+        return static_cast<unsigned char>(value & 0xFF);
+    return static_cast<unsigned char>(byte);
+}
+
+void Utf8ToUtf16(const char* text, int length, BINARY& wide)
+{
+    wide.Make(0);
+    if (length <= 0)
+        return;
+    int count = MultiByteToWideChar(CP_UTF8, 0, text, length, nullptr, 0);
+    if (count <= 0)
+        return;
+    wide.Make(count * static_cast<int>(sizeof(wchar_t)));
+    int written = MultiByteToWideChar(CP_UTF8, 0, text, length, reinterpret_cast<wchar_t*>(wide.Buffer), count);
+    wide.Make(std::max(written, 0) * static_cast<int>(sizeof(wchar_t)));
+}
+
+void Utf16ToUtf8(const wchar_t* text, int length, BINARY& bytes)
+{
+    bytes.Make(0);
+    if (length <= 0)
+        return;
+    int count = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (count <= 0)
+        return;
+    bytes.Make(count);
+    int written = WideCharToMultiByte(CP_UTF8, 0, text, length, bytes.Buffer, count, nullptr, nullptr);
+    bytes.Make(std::max(written, 0));
 }
 
 STRING GetStringFromResource(int id)

@@ -74,6 +74,8 @@ public:
 
     // Hold the lock across several operations; timeout -1 waits without limit.
     bool Lock(int timeout = -1) { return pLock && pLock->Obtain(timeout); }
+    // The same wait, dispatching the calling thread's window messages meanwhile.
+    bool WinLock(int timeout = -1) { return pLock && pLock->WinObtain(timeout); }
     void Unlock()
     {
         if (pLock)

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <memory>
+#include <type_traits>
 
 #include "diag/assert.h"
 #include "diag/logit.h"
@@ -13,10 +15,170 @@
 
 namespace {
 
+using textlayer::FoldCase;
 using textlayer::HexDigit;
 using textlayer::Sign;
 
 constexpr int LINE_READ = 32767; // a read takes at most 32766 characters
+constexpr int JOIN_BLOCKSIZE = 1024;
+
+// The delimiter characters of a split: a table for the byte range, the text for the rest.
+template <class Char>
+class TOKENSET {
+public:
+    explicit TOKENSET(const Char* token) : all(token ? token : empty)
+    {
+        for (const Char* t = all; *t; t++)
+            if (Value(*t) < 256)
+                low[Value(*t)] = true;
+    }
+    bool Contains(Char c) const
+    {
+        if (Value(c) < 256)
+            return low[Value(c)];
+        for (const Char* t = all; *t; t++)
+            if (*t == c)
+                return true;
+        return false;
+    }
+
+private:
+    // Bytes above 0x7F are negative chars: they are taken as unsigned values.
+    static unsigned Value(Char c) { return static_cast<std::make_unsigned_t<Char>>(c); }
+
+    static constexpr Char empty[1] = {};
+    bool low[256] = {};
+    const Char* all;
+};
+
+// Splits the text of source at the token characters into items of array.
+template <class Text, class Char>
+void SplitInto(DYNARRAY<Text>& array, const Text& source, const Char* token)
+{
+    if (source.IsNull())
+        return;
+    TOKENSET<Char> tokens(token);
+    MUTEXHOLD hold(array.pLock.get());
+    const Char* text = source.c_str();
+    int start = 0;
+    // The terminating zero ends the last field, so n delimiters always give n + 1 items.
+    for (int i = 0;; i++) {
+        Char c = text[i];
+        if (c != 0 && !tokens.Contains(c))
+            continue;
+        array.Add(source.Mid(start, i - start));
+        start = i + 1;
+        if (c == 0)
+            break;
+    }
+}
+
+// First position of array whose item matches text in the IndexOf mode; Match supplies the
+// item type's comparisons.
+template <class Match, class Text, class Char>
+int IndexOfIn(const DYNARRAY<Text>& array, const Char* text, int mode)
+{
+    MUTEXHOLD hold(array.pLock.get());
+    static constexpr Char empty[1] = {};
+    const Char* wanted = text ? text : empty;
+    for (int i = 0; i < array.ItemCount; i++) {
+        const Text& item = *array.ppItems[i];
+        bool match = false;
+        switch (mode) {
+        case 0:
+            match = Match::EqualNoCase(item, text);
+            break;
+        case 1:
+            match = Match::StartsWithNoCase(item, wanted);
+            break;
+        case 2:
+            match = Match::ContainsNoCase(item, wanted);
+            break;
+        case 3:
+            match = Match::Value(item.c_str()) == Match::Value(wanted);
+            break;
+        default:
+            break;
+        }
+        if (match)
+            return i;
+    }
+    return -1;
+}
+
+// Every item of array followed by the separator, into result; trailing separator characters
+// are trimmed.
+template <class Text, class Char>
+Text JoinInto(const DYNARRAY<Text>& array, const Char* separator, Text result)
+{
+    static constexpr Char empty[1] = {};
+    result.MakeNotNull();
+    MUTEXHOLD hold(array.pLock.get());
+    for (int i = 0; i < array.ItemCount; i++) {
+        result.Append(*array.ppItems[i]);
+        result.Append(separator ? separator : empty);
+    }
+    if (separator && *separator)
+        result.Trim('R', separator);
+    return result;
+}
+
+struct NARROWMATCH {
+    static bool EqualNoCase(const STRING& item, const char* text)
+    {
+        return CompareNoCase(item.Buffer, text, true) == 0;
+    }
+    static bool StartsWithNoCase(const STRING& item, const char* text)
+    {
+        return ::StartsWithNoCase(item.c_str(), text);
+    }
+    static bool ContainsNoCase(const STRING& item, const char* text) { return item.iPos(text, 0) != -1; }
+    static int Value(const char* text) { return atoi(text); }
+};
+
+// Wide text folds A-Z only, as the 8-bit comparisons do.
+int CompareNoCaseWide(const wchar_t* a, const wchar_t* b)
+{
+    for (;; a++, b++) {
+        wchar_t ca = FoldCase(*a);
+        wchar_t cb = FoldCase(*b);
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+        if (!ca)
+            return 0;
+    }
+}
+
+bool StartsWithNoCaseWide(const wchar_t* text, const wchar_t* prefix)
+{
+    for (; *prefix; text++, prefix++)
+        if (!*text || FoldCase(*text) != FoldCase(*prefix))
+            return false;
+    return true;
+}
+
+struct WIDEMATCH {
+    static bool EqualNoCase(const WSTRING& item, const wchar_t* text)
+    {
+        if (item.IsNull() || !text)
+            return item.IsNull() && !text;
+        return CompareNoCaseWide(item.c_str(), text) == 0;
+    }
+    static bool StartsWithNoCase(const WSTRING& item, const wchar_t* text)
+    {
+        return StartsWithNoCaseWide(item.c_str(), text);
+    }
+    // Like STRING::iPos: the empty text is found in any item that is not empty.
+    static bool ContainsNoCase(const WSTRING& item, const wchar_t* text)
+    {
+        const wchar_t* chars = item.c_str();
+        for (int i = 0; i < item.Length(); i++)
+            if (StartsWithNoCaseWide(chars + i, text))
+                return true;
+        return false;
+    }
+    static int Value(const wchar_t* text) { return static_cast<int>(wcstol(text, nullptr, 10)); }
+};
 
 } // namespace
 
@@ -28,26 +190,9 @@ STRINGARRAY::STRINGARRAY(int initial) : DYNARRAY<STRING>(initial, 64)
 STRINGARRAY::STRINGARRAY(const STRING& source, const char* token, int initial) : DYNARRAY<STRING>(initial, 64)
 {
     SetTypeName("STRINGARRAY");
-    LogPrintLevel(LOGLEVEL_DETAIL, "STRINGARRAY::STRINGARRAY source= %s, token= %s\n", source.IsNull() ? "<NULL>" : source.c_str(),
-                  token ? token : "<NULL>");
-    if (source.IsNull())
-        return;
-    bool isToken[256] = {};
-    for (const char* t = token ? token : ""; *t; t++)
-        isToken[static_cast<unsigned char>(*t)] = true;
-    MUTEXHOLD hold(pLock.get());
-    const char* text = source.Buffer;
-    int start = 0;
-    // The terminating zero ends the last field, so n delimiters always give n + 1 items.
-    for (int i = 0;; i++) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c != 0 && !isToken[c])
-            continue;
-        Add(source.Mid(start, i - start));
-        start = i + 1;
-        if (c == 0)
-            break;
-    }
+    LogPrintLevel(LOGLEVEL_DETAIL, "STRINGARRAY::STRINGARRAY source= %s, token= %s\n",
+                  source.IsNull() ? "<NULL>" : source.c_str(), token ? token : "<NULL>");
+    SplitInto(*this, source, token);
 }
 
 int STRINGARRAY::Compare(const STRING& a, const STRING& b, int flags)
@@ -61,45 +206,12 @@ int STRINGARRAY::Compare(const STRING& a, const STRING& b, int flags)
 
 int STRINGARRAY::IndexOf(const char* text, int mode) const
 {
-    MUTEXHOLD hold(pLock.get());
-    const char* wanted = text ? text : "";
-    for (int i = 0; i < ItemCount; i++) {
-        const STRING& item = *ppItems[i];
-        bool match = false;
-        switch (mode) {
-        case 0:
-            match = CompareNoCase(item.Buffer, text, true) == 0;
-            break;
-        case 1:
-            match = StartsWithNoCase(item.c_str(), wanted);
-            break;
-        case 2:
-            match = item.iPos(wanted, 0) != -1;
-            break;
-        case 3:
-            match = atoi(item.c_str()) == atoi(wanted);
-            break;
-        default:
-            break;
-        }
-        if (match)
-            return i;
-    }
-    return -1;
+    return IndexOfIn<NARROWMATCH>(*this, text, mode);
 }
 
 STRING STRINGARRAY::Join(const char* separator) const
 {
-    STRING result(nullptr, 1024, 1252);
-    result.MakeNotNull();
-    MUTEXHOLD hold(pLock.get());
-    for (int i = 0; i < ItemCount; i++) {
-        result.Append(*ppItems[i]);
-        result.Append(separator ? separator : "");
-    }
-    if (separator && *separator)
-        result.Trim('R', separator);
-    return result;
+    return JoinInto(*this, separator, STRING(nullptr, JOIN_BLOCKSIZE, 1252));
 }
 
 int STRINGARRAY::Load(const char* path, bool unescape)
@@ -155,6 +267,45 @@ int STRINGARRAY::Save(const char* path, bool escape) const
     }
     LogPrint("STRINGARRAY::Save returns %d\n", written);
     return written;
+}
+
+WSTRINGARRAY::WSTRINGARRAY(int initial) : DYNARRAY<WSTRING>(initial, 64)
+{
+    SetTypeName("WSTRINGARRAY");
+}
+
+WSTRINGARRAY::WSTRINGARRAY(const WSTRING& source, const wchar_t* token, int initial) : DYNARRAY<WSTRING>(initial, 64)
+{
+    SetTypeName("WSTRINGARRAY");
+    // The texts are converted for the log only when the line is written.
+    if (LogPrintLevel(LOGLEVEL_DETAIL, nullptr)) {
+        STRING sourceText(source, UNICODE_CPSYSTEM);
+        STRING tokenText(token, UNICODE_CPSYSTEM);
+        LogPrintLevel(LOGLEVEL_DETAIL, "WSTRINGARRAY::WSTRINGARRAY source= %s, token= %s\n",
+                      source.IsNull() ? "<NULL>" : sourceText.c_str(), token ? tokenText.c_str() : "<NULL>");
+    }
+    SplitInto(*this, source, token);
+}
+
+int WSTRINGARRAY::Compare(const WSTRING& a, const WSTRING& b, int flags)
+{
+    if (flags & SORTFLAG_BYVALUE)
+        return Sign(static_cast<long long>(a.ToInt()) - b.ToInt());
+    if (flags & SORTFLAG_NOCASE)
+        return CompareNoCaseWide(a.c_str(), b.c_str());
+    return Sign(wcscmp(a.c_str(), b.c_str()));
+}
+
+int WSTRINGARRAY::IndexOf(const wchar_t* text, int mode) const
+{
+    return IndexOfIn<WIDEMATCH>(*this, text, mode);
+}
+
+WSTRING WSTRINGARRAY::Join(const wchar_t* separator) const
+{
+    WSTRING result;
+    result.Data.BlockSize = JOIN_BLOCKSIZE;
+    return JoinInto(*this, separator, std::move(result));
 }
 
 STRING Escape(const STRING& text, const char* extra)

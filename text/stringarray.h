@@ -1,5 +1,6 @@
 // STRINGARRAY: the list of STRING used for argument lists, file lines and splits of a text;
-// and the backslash escaping of the key/value file format (Escape, Unescape).
+// WSTRINGARRAY: the same for WSTRING; and the backslash escaping of the key/value file
+// format (Escape, Unescape).
 #pragma once
 
 #include "text/dynarray.h"
@@ -24,6 +25,21 @@ public:
     // One line per item; returns the lines written (1 for an empty array), 0 when the file
     // cannot be opened or a write, the flush or the close fails.
     int Save(const char* path, bool escape) const;
+};
+
+class WSTRINGARRAY : public DYNARRAY<WSTRING> {
+public:
+    explicit WSTRINGARRAY(int initial = 64);
+    // One item per field of source between characters of token: n delimiters give n + 1 items.
+    WSTRINGARRAY(const WSTRING& source, const wchar_t* token, int initial = 64);
+
+    // As STRINGARRAY::Compare, on wide text.
+    int Compare(const WSTRING& a, const WSTRING& b, int flags) override;
+
+    // The modes of STRINGARRAY::IndexOf, on wide text.
+    int IndexOf(const wchar_t* text, int mode) const;
+    // Every item followed by the separator; trailing separator characters are trimmed.
+    WSTRING Join(const wchar_t* separator) const;
 };
 
 // Backslash escaping of the key/value format: the result holds only bytes 0x20-0x7F and

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 
 #include "diag/assert.h"
@@ -28,6 +29,8 @@ using textlayer::HexDigit;
 constexpr int POOL_CAPACITY = 127;
 constexpr int FORMAT_AREA = 8192;
 constexpr int FORMAT_MAX = FORMAT_AREA - 2; // characters kept of one formatted text
+constexpr int WIDE_FORMAT_AREA = 8192;      // wide characters
+constexpr int WIDE_BYTES = static_cast<int>(sizeof(wchar_t));
 constexpr int DYNABLOCK_START = 0x8000;
 constexpr int DYNABLOCK_CAP = 2097152;
 constexpr int FILE_BLOCK = 32768;
@@ -175,18 +178,36 @@ const unsigned char* Base64DecodeTable()
 
 } // namespace
 
-const char* NullGuard(const char* p, const char* context)
+namespace {
+
+// Whether a missing operand is replaced by the "<NULL>" text; otherwise it is reported when
+// DOREREDERAZUVAZ asks for it and stays missing.
+bool NullGuardSubstitutes(const char* context)
 {
-    if (p)
-        return p;
     if (const char* mode = getenv("DOREREDERAZUVAZ"))
         nullGuardMode.store(atoi(mode));
     int mode = nullGuardMode.load();
     if (!(mode & 1))
-        return "<NULL>";
+        return true;
     if (mode & 2)
         TARVO_CHECK(false, "p!=NULL", context ? context : "<none>");
-    return nullptr;
+    return false;
+}
+
+} // namespace
+
+const char* NullGuard(const char* p, const char* context)
+{
+    if (p)
+        return p;
+    return NullGuardSubstitutes(context) ? "<NULL>" : nullptr;
+}
+
+const wchar_t* NullGuardWide(const wchar_t* p, const char* context)
+{
+    if (p)
+        return p;
+    return NullGuardSubstitutes(context) ? L"<NULL>" : nullptr;
 }
 
 void StringPoolShutdown()
@@ -1210,5 +1231,275 @@ STRING operator+(const char* a, const STRING& b)
     const char* right = NullGuard(b.Buffer, "STR::op2||");
     STRING result;
     ConcatInto(result, left, left ? static_cast<int>(strlen(left)) : 0, right, GuardedLength(b, right));
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------
+// Conversions between 8-bit text and UTF-16
+
+namespace {
+
+// The one place where a single byte and a single UTF-16 value change into each other.
+// UNICODE_CPFLAT keeps the value; every other code page goes through the system's.
+wchar_t ByteToWide(unsigned char byte, int codepage)
+{
+    if (codepage == UNICODE_CPFLAT)
+        return byte;
+    return OSYS::SystemByteToWide(byte);
+}
+
+unsigned char WideToByte(wchar_t value, int codepage)
+{
+    if (codepage == UNICODE_CPFLAT)
+        return static_cast<unsigned char>(value & 0xFF);
+    return OSYS::SystemWideToByte(value);
+}
+
+// -2 and -3 are the values of two code-page markers: a caller that passes one as a length
+// has the arguments mixed up. It is reported and the whole text is taken.
+int CheckedLength(int length, const char* condition)
+{
+    TARVO_CHECK(length != UNICODE_CPSYSTEM && length != UNICODE_CPFLAT, condition, nullptr);
+    return length < 0 ? -1 : length;
+}
+
+int WideLength(const wchar_t* text, int length)
+{
+    return length < 0 ? static_cast<int>(wcslen(text)) : length;
+}
+
+} // namespace
+
+void STRING::FromWide(const wchar_t* text, int length, int codepage)
+{
+    CodePage = codepage;
+    length = CheckedLength(length, "length!=UNICODE_CPSYSTEM && length!=UNICODE_CPFLAT");
+    if (!text)
+        return;
+    length = WideLength(text, length);
+    if (codepage == UNICODE_CPUTF8) {
+        OSYS::Utf16ToUtf8(text, length, *this);
+        return;
+    }
+    Make(length);
+    for (int i = 0; i < length; i++)
+        Buffer[i] = static_cast<char>(WideToByte(text[i], codepage));
+}
+
+STRING::STRING(const WSTRING& text, int codepage)
+{
+    FromWide(text.IsNull() ? nullptr : text.c_str(), text.Length(), codepage);
+}
+
+// ---------------------------------------------------------------------------------------
+// WSTRING
+
+WSTRING::WSTRING()
+{
+    Data.Flags = STRINGFLAG_WIDE;
+}
+
+WSTRING::WSTRING(const wchar_t* text, int length) : WSTRING()
+{
+    length = CheckedLength(length, "len!=UNICODE_CPSYSTEM && len!=UNICODE_CPFLAT");
+    if (text)
+        Assign(text, WideLength(text, length));
+}
+
+WSTRING::WSTRING(const char* text, int codepage) : WSTRING(text, -1, codepage) {}
+
+WSTRING::WSTRING(const char* text, int length, int codepage) : WSTRING()
+{
+    if (!text)
+        return;
+    if (length < 0)
+        length = static_cast<int>(strlen(text));
+    if (codepage == UNICODE_CPUTF8) {
+        OSYS::Utf8ToUtf16(text, length, Data);
+        return;
+    }
+    Data.Make(length * WIDE_BYTES);
+    wchar_t* out = Chars();
+    for (int i = 0; i < length; i++)
+        out[i] = ByteToWide(static_cast<unsigned char>(text[i]), codepage);
+}
+
+WSTRING::WSTRING(const STRING& text) : WSTRING(text.Buffer, text.Length(), text.CodePage) {}
+
+WSTRING::WSTRING(const WSTRING& other) = default;
+
+WSTRING::WSTRING(WSTRING&& other) noexcept : Data(std::move(other.Data))
+{
+    other.Data.Flags = STRINGFLAG_WIDE;
+}
+
+WSTRING& WSTRING::operator=(const WSTRING& other) = default;
+
+WSTRING& WSTRING::operator=(WSTRING&& other) noexcept
+{
+    Data = std::move(other.Data);
+    other.Data.Flags = STRINGFLAG_WIDE;
+    return *this;
+}
+
+WSTRING& WSTRING::operator=(const wchar_t* text)
+{
+    return *this = WSTRING(text);
+}
+
+WSTRING::~WSTRING() = default;
+
+void WSTRING::Assign(const wchar_t* text, int length)
+{
+    Data.Make(length * WIDE_BYTES, text);
+}
+
+const wchar_t* WSTRING::c_str() const
+{
+    return Data.Buffer ? Chars() : L"";
+}
+
+int WSTRING::ToInt() const
+{
+    const wchar_t* text = NullGuardWide(Data.Buffer ? Chars() : nullptr, "wtoi");
+    return text ? static_cast<int>(wcstol(text, nullptr, 10)) : 0;
+}
+
+void WSTRING::Append(const wchar_t* text, int n)
+{
+    text = NullGuardWide(text, "WSTRING::Append");
+    if (!text)
+        return;
+    Data.Append(text, std::max(WideLength(text, n), 0) * WIDE_BYTES);
+}
+
+void WSTRING::Append(const WSTRING& other)
+{
+    Data.Append(other.Data);
+}
+
+void WSTRING::Format(const wchar_t* format, ...)
+{
+    const int nwbufmax = WIDE_FORMAT_AREA;
+    wchar_t area[WIDE_FORMAT_AREA];
+    area[0] = 0;
+    format = NullGuardWide(format, "WSTRING::Format");
+    if (!format) {
+        Data.Make(0);
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    int rc = vswprintf(area, nwbufmax, format, args);
+    va_end(args);
+    TARVO_CHECK(rc >= 0 && rc < nwbufmax - 1, "rc>=0 && rc<nwbufmax-1", nullptr);
+    // An overlong result is cut to the area; what the formatter left there is kept.
+    area[nwbufmax - 2] = 0;
+    Assign(area, static_cast<int>(wcslen(area)));
+}
+
+void WSTRING::Insert(const wchar_t* text, int pos)
+{
+    const wchar_t* wbuf = Data.Buffer ? Chars() : nullptr;
+    if (text && text == wbuf) {
+        TARVO_CHECK(false, "wtext!=wbuf", nullptr);
+        return;
+    }
+    text = NullGuardWide(text, "WSTRING::Insert");
+    int length = Length();
+    if (!text || pos < 0 || pos > length)
+        return;
+    // A part of this very text is copied before the buffer moves.
+    WSTRING copy(text);
+    int added = copy.Length();
+    Data.Make((length + added) * WIDE_BYTES);
+    wchar_t* chars = Chars();
+    wmemmove(chars + pos + added, chars + pos, length - pos);
+    wmemcpy(chars + pos, copy.c_str(), added);
+}
+
+void WSTRING::Trim(char how, const wchar_t* chars)
+{
+    char mode = (how >= 'a' && how <= 'z') ? static_cast<char>(how - 'a' + 'A') : how;
+    if (!TARVO_CHECK(mode == 'L' || mode == 'R' || mode == 'B', "how=='L' || how=='R' || how=='B'", nullptr))
+        return;
+    int length = Length();
+    if (length == 0 || !chars)
+        return;
+    const wchar_t* text = Chars();
+    // A zero character is never in the set, so trimming stops there from either side.
+    auto inSet = [chars](wchar_t c) { return c != 0 && wcschr(chars, c) != nullptr; };
+    int begin = 0;
+    int end = length;
+    if (mode == 'L' || mode == 'B')
+        while (begin < end && inSet(text[begin]))
+            begin++;
+    if (mode == 'R' || mode == 'B')
+        while (end > begin && inSet(text[end - 1]))
+            end--;
+    if (begin == 0 && end == length)
+        return;
+    Data.Make((end - begin) * WIDE_BYTES, text + begin);
+}
+
+void WSTRING::MakeNotNull()
+{
+    if (!Data.Buffer)
+        Data.Make(0);
+}
+
+int WSTRING::Pos(const wchar_t* needle, int start) const
+{
+    needle = NullGuardWide(needle, "WSTRING::Pos");
+    if (!needle || !Data.Buffer)
+        return -1;
+    start = std::max(start, 0);
+    if (start >= Length())
+        return -1;
+    const wchar_t* found = wcsstr(Chars() + start, needle);
+    return found ? static_cast<int>(found - Chars()) : -1;
+}
+
+WSTRING WSTRING::Mid(int pos, int n) const
+{
+    WSTRING result;
+    if (!TARVO_CHECK(pos >= 0, "pos>=0", nullptr)) {
+        result.MakeNotNull();
+        return result;
+    }
+    int length = PartLength(Length(), pos, n);
+    result.Assign(length > 0 ? Chars() + pos : L"", length);
+    return result;
+}
+
+WSTRING WSTRING::Field(int n, const wchar_t* delims, int flags) const
+{
+    WSTRING result;
+    int length = Length();
+    if (Data.Buffer && n >= 0) {
+        const wchar_t* text = Chars();
+        const wchar_t* set = delims ? delims : L"";
+        auto nextDelimiter = [&](int from) {
+            while (from < length && !(text[from] != 0 && wcschr(set, text[from])))
+                from++;
+            return from;
+        };
+        int start = 0;
+        bool exists = true;
+        for (int skipped = 0; skipped < n; skipped++) {
+            int d = nextDelimiter(start);
+            if (d >= length) {
+                exists = false;
+                break;
+            }
+            start = d + 1;
+        }
+        if (exists) {
+            int end = (flags & FIELD_REST_MASK) ? length : nextDelimiter(start);
+            result = Mid(start, end - start);
+        }
+    }
+    if (result.IsNull() && (flags & FIELD_NOTNULL))
+        result.MakeNotNull();
     return result;
 }

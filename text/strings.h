@@ -2,8 +2,11 @@
 //   BINARY - growable byte buffer: Make, growth granules, buffer pool, byte append, encodings
 //   STRING - 8-bit, length-counted text with a code-page tag: search, replace, fields, trim,
 //            formatting
+//   WSTRING - UTF-16 companion of STRING for the wide window functions, and the conversions
+//             between the two
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 
 #if defined(__GNUC__)
@@ -29,6 +32,7 @@ constexpr int FIELD_REST_MASK = 0xFFFF;
 constexpr int FIELD_NOTNULL = 0x10000;
 
 class STRING;
+class WSTRING;
 
 class BINARY {
 public:
@@ -86,6 +90,19 @@ public:
     STRING(const STRING& other);
     STRING(STRING&& other) noexcept;
     explicit STRING(const BINARY& bytes);
+    // Conversions from UTF-16, one byte per character; length -1: up to the terminating zero.
+    // Templates so that a null literal still picks the 8-bit constructors.
+    template <std::same_as<wchar_t> Wide>
+    STRING(const Wide* text, int codepage)
+    {
+        FromWide(text, -1, codepage);
+    }
+    template <std::same_as<wchar_t> Wide>
+    STRING(const Wide* text, int length, int codepage)
+    {
+        FromWide(text, length, codepage);
+    }
+    STRING(const WSTRING& text, int codepage);
     STRING& operator=(const STRING& other);
     STRING& operator=(STRING&& other) noexcept;
     STRING& operator=(const char* text);
@@ -141,6 +158,64 @@ public:
     // The n-th field between delimiter characters; FIELD_REST: up to the end of the text;
     // FIELD_NOTNULL: a missing field gives the empty text instead of NULL.
     STRING Field(int n, const char* delims, int flags = 0) const;
+
+private:
+    void FromWide(const wchar_t* text, int length, int codepage);
+};
+
+// UTF-16 text held in a BINARY with STRINGFLAG_WIDE; lengths and positions count characters.
+// Like STRING it tells the NULL state (no buffer) from the empty text.
+class WSTRING {
+public:
+    WSTRING();
+    // length -1: up to the terminating zero.
+    WSTRING(const wchar_t* text, int length = -1);
+    // Conversions from 8-bit text, one character per byte (UNICODE_CPUTF8: decoded).
+    WSTRING(const char* text, int codepage);
+    WSTRING(const char* text, int length, int codepage);
+    explicit WSTRING(const STRING& text); // with the text's own CodePage
+    WSTRING(const WSTRING& other);
+    WSTRING(WSTRING&& other) noexcept;
+    WSTRING& operator=(const WSTRING& other);
+    WSTRING& operator=(WSTRING&& other) noexcept;
+    WSTRING& operator=(const wchar_t* text);
+    virtual ~WSTRING();
+
+    int Length() const { return Data.Buffer ? Data.StrLen / 2 : 0; }
+    bool IsNull() const { return Data.Buffer == nullptr; }
+    // The content as wide C text; L"" in the NULL state, so it is always safe to pass on.
+    const wchar_t* c_str() const;
+    int ToInt() const;
+
+    void Append(const wchar_t* text, int n = -1);
+    void Append(const WSTRING& other);
+    WSTRING& operator+=(const wchar_t* text)
+    {
+        Append(text);
+        return *this;
+    }
+    WSTRING& operator+=(const WSTRING& other)
+    {
+        Append(other);
+        return *this;
+    }
+    // No compile-time check of the arguments: the compiler checks no wide formats.
+    void Format(const wchar_t* format, ...);
+    // Refuses the text's own buffer; positions outside 0 .. Length() change nothing.
+    void Insert(const wchar_t* text, int pos);
+    void Trim(char how = 'B', const wchar_t* chars = L" \t\r\n");
+    void MakeNotNull();
+
+    int Pos(const wchar_t* needle, int start = 0) const;
+    WSTRING Mid(int pos, int n = -1) const;
+    // As STRING::Field, on wide delimiter characters.
+    WSTRING Field(int n, const wchar_t* delims, int flags = 0) const;
+
+    BINARY Data; // 2 bytes a character, terminated by two zero bytes
+
+private:
+    wchar_t* Chars() const { return reinterpret_cast<wchar_t*>(Data.Buffer); }
+    void Assign(const wchar_t* text, int length);
 };
 
 STRING operator+(const STRING& a, const char* b);
@@ -156,6 +231,8 @@ int CompareBytes(const void* a, const void* b, int n);
 
 // Substitute for a missing operand: "<NULL>" unless DOREREDERAZUVAZ says otherwise.
 const char* NullGuard(const char* p, const char* context);
+// The same for wide text, with L"<NULL>".
+const wchar_t* NullGuardWide(const wchar_t* p, const char* context);
 
 // Releases the pooled 96-byte buffers; called once at program exit.
 void StringPoolShutdown();

@@ -49,6 +49,11 @@ inline char FoldCase(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+inline wchar_t FoldCase(wchar_t c)
+{
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
 // The value of a hexadecimal digit of either case; -1 for any other byte.
 inline int HexDigit(unsigned char c)
 {
