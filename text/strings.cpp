@@ -1182,25 +1182,10 @@ STRING STRING::Field(int n, const char* delims, int flags) const
         bool isDelimiter[256] = {};
         for (const char* d = delims ? delims : ""; *d; d++)
             isDelimiter[static_cast<unsigned char>(*d)] = true;
-        auto nextDelimiter = [&](int from) {
-            while (from < StrLen && !isDelimiter[static_cast<unsigned char>(Buffer[from])])
-                from++;
-            return from;
-        };
-        int start = 0;
-        bool exists = true;
-        for (int skipped = 0; skipped < n; skipped++) {
-            int d = nextDelimiter(start);
-            if (d >= StrLen) {
-                exists = false;
-                break;
-            }
-            start = d + 1;
-        }
-        if (exists) {
-            int end = (flags & FIELD_REST_MASK) ? StrLen : nextDelimiter(start);
+        auto delimiterAt = [&](int i) { return isDelimiter[static_cast<unsigned char>(Buffer[i])]; };
+        int start = 0, end = 0;
+        if (textlayer::FieldBounds(StrLen, n, (flags & FIELD_REST_MASK) != 0, delimiterAt, start, end))
             result = Mid(start, end - start);
-        }
     }
     if (!result.Buffer && (flags & FIELD_NOTNULL))
         result.Make(0);
@@ -1479,25 +1464,10 @@ WSTRING WSTRING::Field(int n, const wchar_t* delims, int flags) const
     if (Data.Buffer && n >= 0) {
         const wchar_t* text = Chars();
         const wchar_t* set = delims ? delims : L"";
-        auto nextDelimiter = [&](int from) {
-            while (from < length && !(text[from] != 0 && wcschr(set, text[from])))
-                from++;
-            return from;
-        };
-        int start = 0;
-        bool exists = true;
-        for (int skipped = 0; skipped < n; skipped++) {
-            int d = nextDelimiter(start);
-            if (d >= length) {
-                exists = false;
-                break;
-            }
-            start = d + 1;
-        }
-        if (exists) {
-            int end = (flags & FIELD_REST_MASK) ? length : nextDelimiter(start);
+        auto delimiterAt = [&](int i) { return text[i] != 0 && wcschr(set, text[i]) != nullptr; };
+        int start = 0, end = 0;
+        if (textlayer::FieldBounds(length, n, (flags & FIELD_REST_MASK) != 0, delimiterAt, start, end))
             result = Mid(start, end - start);
-        }
     }
     if (result.IsNull() && (flags & FIELD_NOTNULL))
         result.MakeNotNull();

@@ -54,6 +54,28 @@ inline wchar_t FoldCase(wchar_t c)
     return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
 
+// The bounds [start, end) of the n-th field of a text of length characters, where
+// delimiterAt(i) tells whether character i separates fields; with rest the field runs to the
+// end of the text. False when the text has fewer fields.
+template <class DelimiterAt>
+bool FieldBounds(int length, int n, bool rest, DelimiterAt delimiterAt, int& start, int& end)
+{
+    auto next = [&](int from) {
+        while (from < length && !delimiterAt(from))
+            from++;
+        return from;
+    };
+    start = 0;
+    for (int skipped = 0; skipped < n; skipped++) {
+        int delimiter = next(start);
+        if (delimiter >= length)
+            return false;
+        start = delimiter + 1;
+    }
+    end = rest ? length : next(start);
+    return true;
+}
+
 // The value of a hexadecimal digit of either case; -1 for any other byte.
 inline int HexDigit(unsigned char c)
 {
