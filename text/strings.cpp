@@ -1097,15 +1097,9 @@ void STRING::Trim(char how, const char* chars)
     if (!IsFilled() || !chars)
         return;
     // A zero byte is never in the set, so trimming stops there from either side.
-    auto inSet = [chars](char c) { return c != 0 && strchr(chars, c) != nullptr; };
-    int begin = 0;
-    int end = StrLen;
-    if (mode == 'L' || mode == 'B')
-        while (begin < end && inSet(Buffer[begin]))
-            begin++;
-    if (mode == 'R' || mode == 'B')
-        while (end > begin && inSet(Buffer[end - 1]))
-            end--;
+    auto inSet = [&](int i) { return Buffer[i] != 0 && strchr(chars, Buffer[i]) != nullptr; };
+    int begin = 0, end = 0;
+    textlayer::TrimBounds(StrLen, mode, inSet, begin, end);
     if (begin == 0 && end == StrLen)
         return;
     int length = end - begin;
@@ -1413,15 +1407,9 @@ void WSTRING::Trim(char how, const wchar_t* chars)
         return;
     const wchar_t* text = Chars();
     // A zero character is never in the set, so trimming stops there from either side.
-    auto inSet = [chars](wchar_t c) { return c != 0 && wcschr(chars, c) != nullptr; };
-    int begin = 0;
-    int end = length;
-    if (mode == 'L' || mode == 'B')
-        while (begin < end && inSet(text[begin]))
-            begin++;
-    if (mode == 'R' || mode == 'B')
-        while (end > begin && inSet(text[end - 1]))
-            end--;
+    auto inSet = [&](int i) { return text[i] != 0 && wcschr(chars, text[i]) != nullptr; };
+    int begin = 0, end = 0;
+    textlayer::TrimBounds(length, mode, inSet, begin, end);
     if (begin == 0 && end == length)
         return;
     Data.Make((end - begin) * WIDE_BYTES, text + begin);

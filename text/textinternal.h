@@ -76,6 +76,21 @@ bool FieldBounds(int length, int n, bool rest, DelimiterAt delimiterAt, int& sta
     return true;
 }
 
+// The bounds [begin, end) of a text of length characters once the characters for which
+// inSet(i) holds are trimmed: from the left with mode 'L', the right with 'R', both with 'B'.
+template <class InSet>
+void TrimBounds(int length, char mode, InSet inSet, int& begin, int& end)
+{
+    begin = 0;
+    end = length;
+    if (mode == 'L' || mode == 'B')
+        while (begin < end && inSet(begin))
+            begin++;
+    if (mode == 'R' || mode == 'B')
+        while (end > begin && inSet(end - 1))
+            end--;
+}
+
 // The value of a hexadecimal digit of either case; -1 for any other byte.
 inline int HexDigit(unsigned char c)
 {
