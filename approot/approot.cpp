@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,12 @@
 namespace {
 
 HMODULE systemLibrary = nullptr; // "kernel32", loaded on first need for its optional functions
+
+std::vector<TARVOAPP::SHUTDOWNHOOK>& ShutdownHooks()
+{
+    static std::vector<TARVOAPP::SHUTDOWNHOOK> hooks;
+    return hooks;
+}
 
 template <class Function>
 Function SystemFunction(const char* name)
@@ -189,6 +196,17 @@ void Shutdown(int exitCode)
     LogPrint("Over and out.\n");
     LogSwitch("/LOGITCLOSE");
     StringPoolShutdown();
+    std::vector<SHUTDOWNHOOK> hooks;
+    hooks.swap(ShutdownHooks());
+    for (auto hook = hooks.rbegin(); hook != hooks.rend(); ++hook)
+        (*hook)();
+}
+
+void AddShutdownHook(SHUTDOWNHOOK hook)
+{
+    std::vector<SHUTDOWNHOOK>& hooks = ShutdownHooks();
+    if (hook && std::find(hooks.begin(), hooks.end(), hook) == hooks.end())
+        hooks.push_back(hook);
 }
 
 int Start(HINSTANCE instance, APPMAINFUNC appMain)

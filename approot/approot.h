@@ -37,6 +37,11 @@ namespace TARVOAPP {
 int Start(HINSTANCE instance, APPMAINFUNC appMain);
 void Init(int argc, char** argv, int defaultLanguage);
 void Shutdown(int exitCode);
+// Registers the release of a process-wide object that a layer above the core owns (the
+// toolkit's help file): Shutdown calls each hook once, the last registered first. A hook
+// registered twice runs once.
+using SHUTDOWNHOOK = void (*)();
+void AddShutdownHook(SHUTDOWNHOOK hook);
 // Registers the common control classes (the classic sets up to the rebar, once). Called by the window toolkit
 // before its first window instead of at start: a run that shows no window never loads the
 // window libraries, which the program takes delay-loaded.
