@@ -10,6 +10,7 @@ packages=(
     googletest             # GoogleTest sources, built with the cross compilers
     wine wine64            # runs the Windows programs and their tests
     xvfb x11-utils         # a display for windows and message boxes; xdpyinfo to wait for it
+    fp-utils               # chmcmd, which compiles the help file the help-file tests show
 )
 
 missing=()

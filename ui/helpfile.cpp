@@ -101,6 +101,20 @@ STRING HelpTopicText(const char* file, const char* topic)
     return STRING(text);
 }
 
+STRING HelpFileTempCopy(const char* file)
+{
+    const char* temp = getenv("TEMP");
+    if (!file || !temp || !*temp)
+        return STRING(file);
+    LogPrint("HELPFILE::SetFilename file is on network\n");
+    FILENAME source(file);
+    FILENAME copy(temp, source.GetName().c_str());
+    if (!source.CopyTo(copy.c_str(), true))
+        return STRING(file);
+    LogPrint("HELPFILE::SetFilename copy to temp (%s) done\n", temp);
+    return copy.Text();
+}
+
 STRING HelpListLineTopic(const char* line)
 {
     const char* equals = strchr(line, '=');
@@ -144,8 +158,9 @@ void HELPFILE::SetFilename(const char* name, int html)
         }
         Filename = name;
         ReadTopicList();
+        // The engine refuses to show the pages of a file on a network drive.
         if (Html && FILENAME(Filename.c_str()).IsOnNetwork())
-            CopyToTemp();
+            Filename = HelpFileTempCopy(Filename.c_str());
     }
     LogPrint("HELPFILE::SetFilename done, file is %s (html= %d)\n", Filename.c_str(), Html);
 }
@@ -164,20 +179,6 @@ void HELPFILE::ReadTopicList()
         if (length > 0 && line[length - 1] == '\n')
             line[length - 1] = 0;
         Topics.Add(HelpListLineTopic(line));
-    }
-}
-
-void HELPFILE::CopyToTemp()
-{
-    const char* temp = getenv("TEMP");
-    if (!temp || !*temp)
-        return;
-    LogPrint("HELPFILE::SetFilename file is on network\n");
-    FILENAME source(Filename.c_str());
-    FILENAME copy(temp, source.GetName().c_str());
-    if (source.CopyTo(copy.c_str(), true)) {
-        Filename = copy.Text();
-        LogPrint("HELPFILE::SetFilename copy to temp (%s) done\n", temp);
     }
 }
 

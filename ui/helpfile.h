@@ -49,10 +49,10 @@ public:
     int GetDefaultTopic() const;
 
     int32_t Html = 0;
-    uint32_t Cookie = 0;        // from the engine's initialize call
-    HWND LastViewer = nullptr;  // returned by the last topic display
-    HWND Owner = nullptr;       // passed to every engine call
-    STRINGARRAY Topics{64};     // the topic ids the file contains, as text
+    uint32_t Cookie = 0;       // from the engine's initialize call
+    HWND LastViewer = nullptr; // returned by the last topic display
+    HWND Owner = nullptr;      // passed to every engine call
+    STRINGARRAY Topics{64};    // the topic ids the file contains, as text
     STRING Filename{""};
     STRING Reserved{""};
     STRING DefaultTopic{"-1"};
@@ -62,8 +62,6 @@ public:
 private:
     // Appends the topic ids of the list file beside the help file.
     void ReadTopicList();
-    // Points the file name at a copy in the TEMP folder when the copy can be made.
-    void CopyToTemp();
 };
 
 // The one help file, created on first use; destroyed by the application's shutdown.
@@ -74,6 +72,9 @@ void DestroyHelpFile();
 // The text the HTML engine receives for a topic: "file::html/topic-TOPIC.html", cut to
 // HELPFILE::TOPIC_TEXT_MAX bytes.
 STRING HelpTopicText(const char* file, const char* topic);
+// A copy of a help file in the folder that the environment variable TEMP names, overwriting
+// an older copy; the file's own name when TEMP is unset or empty or the copy fails.
+STRING HelpFileTempCopy(const char* file);
 // One line of a topic list file as its topic id: the first word after the first "=" (of the
 // whole line when there is none).
 STRING HelpListLineTopic(const char* line);
