@@ -1,7 +1,1063 @@
 #include "ui/window.h"
 
+#include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
 #include "approot/appglobals.h"
+#include "diag/assert.h"
+#include "diag/logit.h"
+#include "osys/handles.h"
 #include "osys/msgpump.h"
+#include "osys/osys_win32.h"
+#include "text/stringarray.h"
+#include "ui/control.h"
+#include "ui/dialog.h"
+#include "ui/keyboard.h"
+#include "ui/modules.h"
+
+namespace {
+
+int classCounter = 0;
+WHEELSTATE wheel;
+
+// The drop functions live in shell32, which is bound at first use: a program that never
+// accepts dropped files does not load it at its start.
+struct SHELLDROP {
+    UniqueModule module;
+    void(WINAPI* acceptFiles)(HWND, BOOL) = nullptr;
+    UINT(WINAPI* queryFile)(HDROP, UINT, wchar_t*, UINT) = nullptr;
+    void(WINAPI* finish)(HDROP) = nullptr;
+
+    SHELLDROP() : module(OSYS::LoadSystemLibrary("shell32.dll"))
+    {
+        acceptFiles = OSYS::GetFunction<decltype(acceptFiles)>(module.get(), "DragAcceptFiles");
+        queryFile = OSYS::GetFunction<decltype(queryFile)>(module.get(), "DragQueryFileW");
+        finish = OSYS::GetFunction<decltype(finish)>(module.get(), "DragFinish");
+    }
+};
+
+SHELLDROP& ShellDrop()
+{
+    static SHELLDROP shell;
+    return shell;
+}
+
+// The window rectangle of window, in its parent's client coordinates when it is a child
+// (a parent that is not also its owner); the work area for no window.
+RECT PlacedRect(HWND window)
+{
+    RECT rect = {};
+    if (!window) {
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &rect, 0);
+        return rect;
+    }
+    GetWindowRect(window, &rect);
+    HWND parent = GetParent(window);
+    if (parent && parent != GetWindow(window, GW_OWNER))
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// The frame widths (left, top, right, bottom) around the client area of window.
+RECT FrameOf(HWND window)
+{
+    RECT outer = {}, client = {};
+    GetWindowRect(window, &outer);
+    ::GetClientRect(window, &client);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    return {origin.x - outer.left, origin.y - outer.top, outer.right - (origin.x + client.right),
+            outer.bottom - (origin.y + client.bottom)};
+}
+
+RECT FrameOf(DWORD style, DWORD exStyle, bool menu)
+{
+    RECT rect = {0, 0, 0, 0};
+    AdjustWindowRectEx(&rect, style, menu, exStyle);
+    return {-rect.left, -rect.top, rect.right, rect.bottom};
+}
+
+RECT Grown(const RECT& rect, const RECT& frame, int sign)
+{
+    return {rect.left - sign * frame.left, rect.top - sign * frame.top, rect.right + sign * frame.right,
+            rect.bottom + sign * frame.bottom};
+}
+
+} // namespace
+
+HMODULE ToolkitResourceModule()
+{
+    HMODULE module = TarvoResourceModule();
+    return module ? module : GetModuleHandleA(nullptr);
+}
+
+HINSTANCE ToolkitProgramModule()
+{
+    HINSTANCE instance = TarvoInstance();
+    return instance ? instance : GetModuleHandleA(nullptr);
+}
+
+// ---------------------------------------------------------------------------------------
+// Plain logic of the routing
+
+int AccumulateWheel(WHEELSTATE& state, HWND window, int delta)
+{
+    bool turned = (delta > 0 && state.accumulated < 0) || (delta < 0 && state.accumulated > 0);
+    if (state.accumulated != 0 && (state.lastWindow != window || turned)) {
+        state.accumulated = 0;
+        state.lastWindow = nullptr;
+    }
+    state.accumulated += delta;
+    int notches = state.accumulated / WHEEL_DELTA;
+    state.accumulated -= notches * WHEEL_DELTA;
+    state.lastWindow = window;
+    return notches;
+}
+
+int SizingEdgeMask(WPARAM edge)
+{
+    static constexpr int masks[] = {0, 1, 2, 4, 5, 6, 8, 9, 10};
+    return edge < sizeof(masks) / sizeof(masks[0]) ? masks[edge] : 0;
+}
+
+bool MapScrollCode(int& code, int& position, int minimum, int maximum)
+{
+    if (code == SB_ENDSCROLL)
+        return false;
+    if (code == SB_TOP || code == SB_BOTTOM) {
+        position = code == SB_TOP ? minimum : maximum;
+        code = SB_THUMBPOSITION;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// BASEWINDOW
+
+BASEWINDOW::~BASEWINDOW() = default;
+
+int BASEWINDOW::Destroy()
+{
+    if (!hWnd)
+        return 0;
+    int result = DestroyWindow(hWnd);
+    hWnd = nullptr;
+    return result;
+}
+
+bool BASEWINDOW::RegisterWindowClass(const char* name, WNDPROC procedure, UINT classStyle, int iconId,
+                                     HCURSOR cursor)
+{
+    HMODULE resources = ToolkitResourceModule();
+    HICON icon = nullptr;
+    if (iconId > 0 && iconId <= 0xFFFF)
+        icon = LoadIconA(resources, MAKEINTRESOURCEA(iconId));
+    if (!icon)
+        icon = LoadIconA(ToolkitProgramModule(), MAKEINTRESOURCEA(1));
+    if (!icon)
+        icon = LoadIconA(resources, MAKEINTRESOURCEA(1));
+    if (!icon)
+        icon = LoadIconA(nullptr, MAKEINTRESOURCEA(32512)); // the standard application icon
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = classStyle;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.cbWndExtra = 4;
+    windowClass.hInstance = resources;
+    windowClass.hIcon = icon;
+    windowClass.hCursor = cursor ? cursor : LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // the arrow
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+    windowClass.lpszClassName = name;
+    return RegisterClassExA(&windowClass) != 0;
+}
+
+bool BASEWINDOW::Create(DWORD style, const char* title, int x, int y, int width, int height, HWND parent, int id,
+                        int menuId, const char* className, HCURSOR cursor)
+{
+    hWnd = nullptr;
+    Hook = nullptr;
+    WindowId = id;
+    char generated[32];
+    if (!className) {
+        snprintf(generated, sizeof(generated), "AppWindow%d", classCounter++);
+        className = generated;
+    }
+    // A class of that name may be registered already: its registration then fails, harmlessly.
+    RegisterWindowClass(className, WindowProcedure, CS_OWNDC, WindowId, cursor);
+    HMODULE resources = ToolkitResourceModule();
+    HMENU menu = nullptr;
+    bool ownMenu = false;
+    if (style & WS_CHILD) {
+        menu = reinterpret_cast<HMENU>(static_cast<intptr_t>(id));
+    } else if (menuId > 0 && menuId <= 0xFFFF) {
+        menu = LoadMenuA(resources, MAKEINTRESOURCEA(menuId));
+        ownMenu = menu != nullptr;
+    }
+    HWND created = CreateWindowExA(0, className, title, style | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, x, y, width,
+                                   height, parent, menu, resources, this);
+    hWnd = created;
+    if (!created) {
+        if (ownMenu)
+            DestroyMenu(menu);
+        return false;
+    }
+    RECT client = {};
+    ::GetClientRect(created, &client);
+    if ((width == CW_USEDEFAULT && client.right <= client.left) ||
+        (height == CW_USEDEFAULT && client.bottom <= client.top))
+        MoveWindow(created, 32, 32, 600, 400, TRUE);
+    return true;
+}
+
+LRESULT CALLBACK BASEWINDOW::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_CREATE && lParam) {
+        auto* object = static_cast<BASEWINDOW*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        if (object) {
+            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
+            object->hWnd = window;
+        }
+    }
+    auto* object = reinterpret_cast<BASEWINDOW*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!object)
+        return DefWindowProcA(window, message, wParam, lParam);
+    try {
+        LRESULT hooked = object->Hook ? object->Hook(window, message, wParam, lParam) : 0;
+        LogHotkey(message, wParam, lParam);
+        // WM_DESTROY reaches the routing once, whatever the hook answered: the routing's
+        // result is always or-ed with the hook's.
+        return object->WinProc(message, wParam, lParam) | hooked;
+    } catch (...) {
+        LogPrint("BASEWINDOW::WindowProcedure exception in message %04x\n", message);
+        return 0;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// WINDOW: construction
+
+WINDOW::WINDOW() = default;
+
+WINDOW::WINDOW(HWND handle)
+{
+    hWnd = handle;
+    Hook = nullptr;
+    if (!handle)
+        return;
+    WindowId = static_cast<int>(GetWindowLongPtrA(handle, GWLP_ID));
+    if (WindowId == 0) {
+        int id = 0;
+        ::SendMessageA(handle, MSG_QUERYID, reinterpret_cast<WPARAM>(&id), 0);
+        WindowId = id;
+    }
+}
+
+WINDOW::WINDOW(const WINDOW& other) : BASEWINDOW()
+{
+    hWnd = other.hWnd;
+    WindowId = other.WindowId;
+}
+
+WINDOW::WINDOW(DWORD style, const char* title, int x, int y, int width, int height, HWND parent, int id, int menuId,
+               const char* className, HCURSOR cursor)
+{
+    AutoDestroy = 1;
+    Create(style, title, x, y, width, height, parent, id, menuId, className, cursor);
+}
+
+WINDOW::~WINDOW()
+{
+    if (AutoDestroy) {
+        if (LogIsEnabled())
+            LogPrint("WINDOW::~WINDOW auto-destroying %s %d\n", GetText().c_str(), WindowId);
+        BASEWINDOW::Destroy();
+    }
+    hWnd = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------
+// WINDOW: the routing
+
+LRESULT WINDOW::WinProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    if (message > WM_USER && message <= 0x500 && message != MSG_QUERYID) {
+        result = OnUserMessage(message, wParam, lParam);
+    } else {
+        switch (message) {
+        case WM_CREATE:
+            // The creating call is still running: OnCreate waits until the object is complete.
+            if (lParam)
+                ::PostMessageA(hWnd, MSG_POSTCREATE, 0, 0);
+            else
+                result = OnCreate();
+            break;
+        case WM_DESTROY:
+            result = OnDestroy();
+            Hook = nullptr;
+            break;
+        case WM_MOVE:
+            result = OnMove();
+            break;
+        case WM_SIZE:
+            if (wParam == SIZE_MINIMIZED) {
+                result = OnMinimize();
+            } else {
+                if (wParam == SIZE_RESTORED)
+                    OnRestore();
+                result = OnSize();
+            }
+            break;
+        case WM_ACTIVATE:
+            result = LOWORD(wParam) == WA_INACTIVE ? OnDeactivate() : OnActivate();
+            break;
+        case WM_SETFOCUS:
+            result = OnSetFocus();
+            break;
+        case WM_KILLFOCUS:
+            result = OnKillFocus();
+            break;
+        case WM_PAINT:
+            result = OnPaint();
+            break;
+        case WM_CLOSE:
+            result = OnClose();
+            break;
+        case WM_QUERYENDSESSION:
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_ENDSESSION:
+            if (wParam)
+                result = OnEndSession();
+            break;
+        case WM_SHOWWINDOW:
+            result = wParam ? OnShow() : OnHide();
+            break;
+        case WM_NOTIFY:
+            if (lParam)
+                result = RouteNotify(reinterpret_cast<const NMHDR*>(lParam), lParam);
+            break;
+        case WM_INPUTLANGCHANGE:
+        case WM_IME_STARTCOMPOSITION:
+        case WM_IME_COMPOSITION:
+            result = OnImeMessage(message, wParam, lParam);
+            if (result)
+                return result;
+            result = KEYBOARD::HandleImeMessage(*this, message, wParam, lParam);
+            break;
+        case WM_HELP:
+            result = OnHelp();
+            break;
+        case WM_NCPAINT:
+            result = OnNcPaint();
+            break;
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_CHAR:
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+        case WM_SYSCHAR:
+        case WM_IME_CHAR: {
+            KEYEVENT event;
+            if (KEYBOARD::Translate(message, wParam, lParam, &event))
+                result = OnKey(&event);
+            break;
+        }
+        case WM_COMMAND:
+            result = RouteCommand(wParam, lParam);
+            break;
+        case WM_TIMER:
+            result = OnTimer(wParam);
+            break;
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+            result = RouteScroll(wParam, lParam);
+            break;
+        case WM_MOUSEMOVE:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_RBUTTONDBLCLK:
+        case WM_MBUTTONDOWN:
+        case WM_MBUTTONUP:
+        case WM_MBUTTONDBLCLK:
+            result = OnMouse(message, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), static_cast<int>(wParam));
+            break;
+        case WM_MOUSEWHEEL:
+            result = RouteWheel(wParam, lParam);
+            break;
+        case WM_SIZING:
+            result = OnSizing(reinterpret_cast<RECT*>(lParam), SizingEdgeMask(wParam));
+            break;
+        case WM_DROPFILES:
+            result = RouteDropFiles(wParam);
+            break;
+        case MSG_QUERYID:
+            if (wParam)
+                *reinterpret_cast<int*>(wParam) = WindowId;
+            break;
+        case MSG_POSTCREATE:
+            WinProc(WM_CREATE, 0, 0);
+            break;
+        default:
+            break;
+        }
+    }
+    if (result)
+        return result;
+    return DefWindowProcA(hWnd, message, wParam, lParam);
+}
+
+LRESULT WINDOW::RouteCommand(WPARAM wParam, LPARAM lParam)
+{
+    int id = LOWORD(wParam);
+    int code = HIWORD(wParam);
+    if (lParam == 0 && (code == 0 || code == 1))
+        return OnMenuCommand(id);
+    CONTROL sender(reinterpret_cast<HWND>(lParam), -1);
+    switch (code) {
+    case BN_CLICKED: {
+        LRESULT result = 0;
+        if (sender.IsButton())
+            result = (id == 9 || id == 0xFFFC) ? OnHelp() : OnButton(id);
+        if (!result)
+            result = OnNotify(0, sender, 0);
+        return result;
+    }
+    case 1:
+    case 2:
+    case 4:
+    case 5:
+    case EN_KILLFOCUS:
+    case EN_CHANGE:
+        return OnNotify(code, sender, 0);
+    default:
+        return 0;
+    }
+}
+
+LRESULT WINDOW::RouteNotify(const NMHDR* header, LPARAM lParam)
+{
+    // The notification codes as the signed numbers the handlers receive.
+    constexpr int CLICKED_TWICE = -3, RETURN_KEY = -4, RIGHT_CLICK = -5;
+    constexpr int LIST_ITEM_CHANGED = -101, LIST_COLUMN_CLICK = -108, LIST_KEY_DOWN = -155;
+    constexpr int TAB_SELECTION_CHANGED = -551, TAB_SELECTION_CHANGING = -552;
+    constexpr int TREE_SELECTION_CHANGED = -402, UPDOWN_POSITION = -722, TOOLTIP_TEXT = -520;
+    int code = static_cast<int>(header->code);
+    CONTROL sender(header->hwndFrom, -1);
+    if (sender.IsListView()) {
+        switch (code) {
+        case CLICKED_TWICE:
+        case RETURN_KEY:
+        case RIGHT_CLICK:
+        case LIST_ITEM_CHANGED:
+            return OnNotify(code, sender, 0);
+        case LIST_COLUMN_CLICK: {
+            auto* column = reinterpret_cast<const NMLISTVIEW*>(lParam);
+            TARVO_CHECK(column->iItem == -1, "pnm->iItem==-1", nullptr);
+            return OnNotify(code, sender, column->iSubItem);
+        }
+        case LIST_KEY_DOWN:
+            return OnNotify(code, sender, lParam);
+        default:
+            return 0;
+        }
+    }
+    if (sender.IsTabControl()) {
+        if (code == TAB_SELECTION_CHANGED)
+            return OnNotify(code, sender, 0);
+        return code == TAB_SELECTION_CHANGING ? 1 : 0;
+    }
+    if (sender.IsTreeView())
+        return code == TREE_SELECTION_CHANGED ? OnNotify(code, sender, 0) : 0;
+    if (code == UPDOWN_POSITION) {
+        auto* change = reinterpret_cast<const NMUPDOWN*>(lParam);
+        return OnNotify(code, sender, change->iPos + change->iDelta);
+    }
+    if (code == TOOLTIP_TEXT)
+        return OnNotify(code, sender, lParam);
+    return 0;
+}
+
+LRESULT WINDOW::RouteScroll(WPARAM wParam, LPARAM lParam)
+{
+    int code = LOWORD(wParam);
+    int position = HIWORD(wParam);
+    CONTROL scrollbar(reinterpret_cast<HWND>(lParam), -1);
+    int minimum = 0, maximum = 100;
+    if (!scrollbar.hWnd || !GetScrollRange(scrollbar.hWnd, SB_CTL, &minimum, &maximum)) {
+        minimum = 0;
+        maximum = 100;
+    }
+    if (!MapScrollCode(code, position, minimum, maximum))
+        return 0;
+    return OnScroll(code, scrollbar, position);
+}
+
+LRESULT WINDOW::RouteWheel(WPARAM wParam, LPARAM lParam)
+{
+    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ScreenToClient(hWnd, &point);
+    int notches = AccumulateWheel(wheel, hWnd, GET_WHEEL_DELTA_WPARAM(wParam));
+    LogPrint("WINDOW::WinProc WM_MOUSEWHEEL %08x %08x %d %d\n", static_cast<unsigned>(wParam),
+             static_cast<unsigned>(lParam), wheel.accumulated + notches * WHEEL_DELTA, notches);
+    return OnMouse(WM_MOUSEWHEEL, static_cast<short>(point.x), static_cast<short>(point.y), notches);
+}
+
+LRESULT WINDOW::RouteDropFiles(WPARAM wParam)
+{
+    auto drop = reinterpret_cast<HDROP>(wParam);
+    SHELLDROP& shell = ShellDrop();
+    if (!shell.queryFile || !shell.finish)
+        return 0;
+    int count = static_cast<int>(shell.queryFile(drop, 0xFFFFFFFF, nullptr, 0));
+    STRINGARRAY files;
+    for (int i = 0; i < count; i++) {
+        wchar_t name[260] = {};
+        shell.queryFile(drop, static_cast<UINT>(i), name, 260);
+        files.Add(STRING(name, UNICODE_CPSYSTEM));
+    }
+    LRESULT result = OnDropFiles(count, files);
+    shell.finish(drop);
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------
+// WINDOW: default handlers
+
+int WINDOW::OnCreate() { return 0; }
+int WINDOW::OnActivate() { return 0; }
+int WINDOW::OnDeactivate() { return 0; }
+int WINDOW::OnMenuCommand(int) { return 0; }
+int WINDOW::OnButton(int) { return 0; }
+int WINDOW::OnNotify(int, CONTROL&, intptr_t) { return 0; }
+int WINDOW::OnScroll(int, CONTROL&, int) { return 0; }
+int WINDOW::OnKey(const KEYEVENT*) { return 0; }
+LRESULT WINDOW::OnImeMessage(UINT, WPARAM, LPARAM) { return 0; }
+int WINDOW::OnTimer(UINT_PTR) { return 0; }
+int WINDOW::OnMove() { return 0; }
+int WINDOW::OnSize() { return 0; }
+int WINDOW::OnSizing(RECT*, int) { return 0; }
+int WINDOW::OnShow() { return 0; }
+int WINDOW::OnHide() { return 0; }
+int WINDOW::OnSetFocus() { return 0; }
+int WINDOW::OnKillFocus() { return 0; }
+int WINDOW::OnMinimize() { return 0; }
+int WINDOW::OnRestore() { return 0; }
+int WINDOW::OnMouse(UINT, int, int, int) { return 0; }
+int WINDOW::OnDropFiles(int, STRINGARRAY&) { return 0; }
+int WINDOW::OnNcPaint() { return 0; }
+int WINDOW::OnClose() { return 0; }
+int WINDOW::OnDestroy() { return 0; }
+LRESULT WINDOW::OnUserMessage(UINT, WPARAM, LPARAM) { return 0; }
+int WINDOW::OnReserved(int, int, int) { return 0; }
+
+int WINDOW::OnPaint()
+{
+    PAINTSTRUCT paint;
+    if (HDC dc = BeginPaint(hWnd, &paint)) {
+        RECT client = {};
+        ::GetClientRect(hWnd, &client);
+        FillRect(dc, &client, GetSysColorBrush(COLOR_BTNSHADOW));
+        EndPaint(hWnd, &paint);
+    }
+    return 1;
+}
+
+int WINDOW::OnHelp()
+{
+    return 0;
+}
+
+int WINDOW::OnEndSession()
+{
+    ::PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// WINDOW: operations
+
+bool WINDOW::IsValid() const
+{
+    return hWnd && IsWindow(hWnd);
+}
+
+bool WINDOW::IsChild() const
+{
+    return (GetStyle() & WS_CHILD) != 0;
+}
+
+DWORD WINDOW::GetStyle() const
+{
+    return hWnd ? static_cast<DWORD>(GetWindowLongA(hWnd, GWL_STYLE)) : 0;
+}
+
+void WINDOW::SetStyle(DWORD style)
+{
+    if (hWnd)
+        SetWindowLongA(hWnd, GWL_STYLE, static_cast<LONG>(style));
+}
+
+void WINDOW::AddStyle(DWORD bits)
+{
+    SetStyle(GetStyle() | bits);
+}
+
+void WINDOW::RemoveStyle(DWORD bits)
+{
+    SetStyle(GetStyle() & ~bits);
+}
+
+DWORD WINDOW::GetExStyle() const
+{
+    return hWnd ? static_cast<DWORD>(GetWindowLongA(hWnd, GWL_EXSTYLE)) : 0;
+}
+
+void WINDOW::SetExStyle(DWORD style)
+{
+    if (hWnd)
+        SetWindowLongA(hWnd, GWL_EXSTYLE, static_cast<LONG>(style));
+}
+
+void WINDOW::AddExStyle(DWORD bits)
+{
+    SetExStyle(GetExStyle() | bits);
+}
+
+void WINDOW::RemoveExStyle(DWORD bits)
+{
+    SetExStyle(GetExStyle() & ~bits);
+}
+
+int WINDOW::Show(int command)
+{
+    if (!command)
+        return ShowWindow(hWnd, SW_HIDE);
+    if (IsIconic(hWnd))
+        command = SW_RESTORE;
+    else if (IsZoomed(hWnd))
+        command = SW_SHOWMAXIMIZED;
+    return ShowWindow(hWnd, command);
+}
+
+int WINDOW::Minimize()
+{
+    return ShowWindow(hWnd, SW_MINIMIZE);
+}
+
+int WINDOW::Maximize()
+{
+    return ShowWindow(hWnd, SW_MAXIMIZE);
+}
+
+int WINDOW::Restore()
+{
+    return ShowWindow(hWnd, SW_RESTORE);
+}
+
+int WINDOW::ShowHide(int show)
+{
+    return Show(show ? SW_SHOW : 0);
+}
+
+int WINDOW::Enable(int flag)
+{
+    return EnableWindow(hWnd, flag ? TRUE : FALSE);
+}
+
+bool WINDOW::IsEnabled() const
+{
+    return hWnd && IsWindowEnabled(hWnd);
+}
+
+HWND WINDOW::SetFocus()
+{
+    return ::SetFocus(hWnd);
+}
+
+bool WINDOW::HasFocus() const
+{
+    return hWnd && GetFocus() == hWnd;
+}
+
+bool WINDOW::IsForeground() const
+{
+    return hWnd && GetForegroundWindow() == hWnd;
+}
+
+int WINDOW::Invalidate()
+{
+    // A null window would invalidate every window of the desktop.
+    return hWnd ? InvalidateRect(hWnd, nullptr, TRUE) : 0;
+}
+
+int WINDOW::UpdateNow()
+{
+    return hWnd ? RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN)
+                : 0;
+}
+
+int WINDOW::SetText(const char* text)
+{
+    WSTRING wide(text ? text : "", UNICODE_CPSYSTEM);
+    return SetTextW(wide.c_str());
+}
+
+int WINDOW::SetTextW(const wchar_t* text)
+{
+    return SetWindowTextW(hWnd, text ? text : L"");
+}
+
+STRING WINDOW::GetText() const
+{
+    int length = hWnd ? GetWindowTextLengthW(hWnd) : 0;
+    if (length <= 0)
+        return STRING("");
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+    int copied = GetWindowTextW(hWnd, buffer.data(), length + 1);
+    return STRING(buffer.data(), copied, UNICODE_CPSYSTEM);
+}
+
+int WINDOW::GetText(char* buffer, int size) const
+{
+    if (!buffer || size <= 0)
+        return 0;
+    STRING text = GetText();
+    int copied = text.Length() < size - 1 ? text.Length() : size - 1;
+    memcpy(buffer, text.c_str(), static_cast<size_t>(copied));
+    buffer[copied] = '\0';
+    return copied;
+}
+
+int WINDOW::GetTextW(wchar_t* buffer, int n) const
+{
+    if (!buffer || n <= 0)
+        return 0;
+    buffer[0] = L'\0';
+    return hWnd ? GetWindowTextW(hWnd, buffer, n) : 0;
+}
+
+int WINDOW::SetTimer(UINT_PTR id, UINT milliseconds)
+{
+    return ::SetTimer(hWnd, id, milliseconds, nullptr) != 0;
+}
+
+int WINDOW::KillTimer(UINT_PTR id)
+{
+    return ::KillTimer(hWnd, id);
+}
+
+BOOL WINDOW::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const
+{
+    return ::PostMessageA(hWnd, message, wParam, lParam);
+}
+
+LRESULT WINDOW::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const
+{
+    return hWnd ? ::SendMessageA(hWnd, message, wParam, lParam) : 0;
+}
+
+RECT WINDOW::GetRect() const
+{
+    return PlacedRect(hWnd);
+}
+
+RECT WINDOW::GetClientRect() const
+{
+    RECT rect = {};
+    if (!TARVO_CHECK(hWnd != HWND_DESKTOP, "this->hWnd!=HWND_DESKTOP", nullptr))
+        return rect;
+    ::GetClientRect(hWnd, &rect);
+    return rect;
+}
+
+int WINDOW::Move(int x, int y, int width, int height)
+{
+    if (width == -1 || height == -1) {
+        RECT rect = GetRect();
+        if (width == -1)
+            width = rect.right - rect.left;
+        if (height == -1)
+            height = rect.bottom - rect.top;
+    }
+    return MoveWindow(hWnd, x, y, width, height, TRUE);
+}
+
+int WINDOW::SetRect(const RECT& rect)
+{
+    return Move(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+RECT WINDOW::ClientToWindowRect(const RECT& client) const
+{
+    return Grown(client, FrameOf(hWnd), 1);
+}
+
+RECT WINDOW::WindowToClientRect(const RECT& window) const
+{
+    return Grown(window, FrameOf(hWnd), -1);
+}
+
+RECT WINDOW::ClientToWindowRect(const RECT& client, DWORD style, DWORD exStyle, bool menu)
+{
+    return Grown(client, FrameOf(style, exStyle, menu), 1);
+}
+
+RECT WINDOW::WindowToClientRect(const RECT& window, DWORD style, DWORD exStyle, bool menu)
+{
+    return Grown(window, FrameOf(style, exStyle, menu), -1);
+}
+
+int WINDOW::SetForeground(int force)
+{
+    int result = SetForegroundWindow(hWnd);
+    if (!force || !hWnd)
+        return result;
+    // The system lets only the thread that has the input make another window the foreground
+    // one: borrow that thread's input for the attempt.
+    DWORD self = GetCurrentThreadId();
+    HWND foreground = GetForegroundWindow();
+    DWORD owner = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+    if (owner && owner != self && AttachThreadInput(self, owner, TRUE)) {
+        for (int attempt = 0; attempt < 3 && GetForegroundWindow() != hWnd; attempt++)
+            result = SetForegroundWindow(hWnd);
+        AttachThreadInput(self, owner, FALSE);
+    }
+    return result;
+}
+
+int WINDOW::SetZOrder(int topbottom, HWND after)
+{
+    HWND insertAfter = topbottom == -1 ? HWND_BOTTOM : HWND_TOP;
+    if (after) {
+        if (!TARVO_CHECK(topbottom == +1, "topbottom==+1", nullptr))
+            return 0;
+        insertAfter = after;
+    }
+    return SetWindowPos(hWnd, insertAfter, 0, 0, 0, 0, SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOREDRAW);
+}
+
+HWND WINDOW::GetParentWindow() const
+{
+    return hWnd ? GetParent(hWnd) : nullptr;
+}
+
+HWND WINDOW::GetOwnerWindow() const
+{
+    if (!hWnd)
+        return nullptr;
+    return IsChild() ? GetAncestor(hWnd, GA_ROOT) : GetWindow(hWnd, GW_OWNER);
+}
+
+HWND WINDOW::GetTopLevel() const
+{
+    HWND window = hWnd;
+    while (window && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD)) {
+        HWND parent = GetParent(window);
+        if (!parent)
+            break;
+        window = parent;
+    }
+    return window;
+}
+
+int WINDOW::CenterWindow(HWND other)
+{
+    HWND reference = other && IsWindowVisible(other) ? other : nullptr;
+    if (reference) {
+        bool is_child = hWnd && ::IsChild(hWnd, reference);
+        TARVO_CHECK(!is_child, "!is_child", nullptr);
+    }
+    RECT area = PlacedRect(reference);
+    RECT own = GetRect();
+    int width = own.right - own.left;
+    int height = own.bottom - own.top;
+    int left = area.left + (area.right - area.left - width) / 2;
+    int top = area.top + (area.bottom - area.top - height) / 2;
+    RECT desktop = GetDesktopRect();
+    int desktopWidth = desktop.right - desktop.left;
+    int desktopHeight = desktop.bottom - desktop.top;
+    if (left + width > desktopWidth)
+        left = desktopWidth - width;
+    if (left < 0)
+        left = 0;
+    if (top + height > desktopHeight)
+        top = desktopHeight - height;
+    if (top < 0)
+        top = 0;
+    return SetRect({left, top, left + width, top + height});
+}
+
+RECT WINDOW::GetDesktopRect()
+{
+    int monitors = GetSystemMetrics(SM_CMONITORS);
+    LogPrint("WINDOW::GetDesktopRect detected %d monitors\n", monitors);
+    RECT rect = {};
+    if (monitors <= 1) {
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &rect, 0);
+    } else {
+        rect.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+        rect.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+        rect.right = rect.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+        rect.bottom = rect.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    }
+    LogPrint("WINDOW::GetDesktopRect return (%d %d %d %d)\n", static_cast<int>(rect.left), static_cast<int>(rect.top),
+             static_cast<int>(rect.right), static_cast<int>(rect.bottom));
+    return rect;
+}
+
+int WINDOW::EnableThemeTexture()
+{
+    int enabled = 0;
+    // Themes apply only to a program that asks for the newer common controls in its manifest.
+    if (FindResourceA(ToolkitProgramModule(), MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))) {
+        UniqueModule uxtheme(OSYS::LoadSystemLibrary("uxtheme.dll"));
+        using EnableTexture = HRESULT(WINAPI*)(HWND, DWORD);
+        if (auto enable = OSYS::GetFunction<EnableTexture>(uxtheme.get(), "EnableThemeDialogTexture")) {
+            constexpr DWORD ENABLE_TAB_TEXTURE = 6;
+            enabled = SUCCEEDED(enable(hWnd, ENABLE_TAB_TEXTURE)) ? 1 : 0;
+            // Check boxes, radio buttons and group boxes show the texture through their background.
+            EnumChildWindows(
+                hWnd,
+                [](HWND child, LPARAM) -> BOOL {
+                    CONTROL item(child, -1);
+                    if (item.IsClass("Button") && (item.GetStyle() & 7) != 0)
+                        item.AddExStyle(WS_EX_TRANSPARENT);
+                    return TRUE;
+                },
+                0);
+        }
+    }
+    AddExStyle(WS_EX_CONTROLPARENT);
+    return enabled;
+}
+
+int WINDOW::SetItemText(int id, const char* text)
+{
+    CONTROL item(hWnd, id);
+    return item.hWnd ? item.SetText(text) : 0;
+}
+
+int WINDOW::SetItemTextW(int id, const wchar_t* text)
+{
+    CONTROL item(hWnd, id);
+    return item.hWnd ? item.SetTextW(text) : 0;
+}
+
+STRING WINDOW::GetItemText(int id)
+{
+    CONTROL item(hWnd, id);
+    return item.hWnd ? item.GetText() : STRING("");
+}
+
+int WINDOW::GetItemText(int id, char* buffer, int size)
+{
+    CONTROL item(hWnd, id);
+    if (!item.hWnd) {
+        if (buffer && size > 0)
+            buffer[0] = '\0';
+        return 0;
+    }
+    return item.GetText(buffer, size);
+}
+
+int WINDOW::GetItemTextW(int id, wchar_t* buffer, int n)
+{
+    CONTROL item(hWnd, id);
+    if (!item.hWnd) {
+        if (buffer && n > 0)
+            buffer[0] = L'\0';
+        return 0;
+    }
+    return item.GetTextW(buffer, n);
+}
+
+int WINDOW::ShowItem(int id, int show)
+{
+    CONTROL item(hWnd, id);
+    if (!item.hWnd)
+        return 0;
+    item.ShowHide(show);
+    return 1;
+}
+
+int WINDOW::EnableItem(int id, int flag)
+{
+    CONTROL item(hWnd, id);
+    if (!item.hWnd)
+        return 0;
+    item.Enable(flag);
+    return 1;
+}
+
+int WINDOW::GetItemCheck(int id)
+{
+    CONTROL item(hWnd, id);
+    return item.hWnd ? item.GetCheck() : -1;
+}
+
+int WINDOW::SetItemCheck(int id, int state)
+{
+    CONTROL item(hWnd, id);
+    if (!item.hWnd)
+        return 0;
+    item.SendMessage(BM_SETCHECK, static_cast<WPARAM>(state));
+    return 1;
+}
+
+int WINDOW::FocusFirstItem()
+{
+    if (!hWnd)
+        return 0;
+    for (HWND child = GetWindow(hWnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        CONTROL item(child, -1);
+        bool tabStop = (item.GetStyle() & WS_TABSTOP) && IsWindowEnabled(child) && !item.IsClass("STATIC") &&
+                       !item.IsClass("Button", BS_AUTORADIOBUTTON);
+        bool checked = item.IsClass("Button") && item.GetCheck() != 0;
+        if (tabStop || checked) {
+            ::SetFocus(child);
+            return item.WindowId;
+        }
+    }
+    return 0;
+}
+
+int WINDOW::AcceptFiles(int flag)
+{
+    SHELLDROP& shell = ShellDrop();
+    if (!hWnd || !shell.acceptFiles)
+        return 0;
+    shell.acceptFiles(hWnd, flag ? TRUE : FALSE);
+    return 1;
+}
+
+void WINDOW::SetStandardCursor(int id)
+{
+    ::SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(id)));
+}
+
+void WINDOW::SetWaitCursor()
+{
+    SetStandardCursor(32514); // the hourglass
+}
+
+void WINDOW::NudgeMouse()
+{
+    POINT point;
+    if (GetCursorPos(&point))
+        SetCursorPos(point.x, point.y);
+}
+
+// ---------------------------------------------------------------------------------------
+// WINDOW: the static pumps
 
 int WINDOW::WinProcessMessages(int n)
 {
@@ -26,4 +1082,64 @@ uint64_t WINDOW::Milliseconds()
 void WINDOW::ResetClock()
 {
     ::ResetClock();
+}
+
+// ---------------------------------------------------------------------------------------
+// CHILDWINDOW
+
+CHILDWINDOW::CHILDWINDOW(HWND parent, DWORD style, int x, int y, int width, int height, int id,
+                         const char* className, HCURSOR cursor)
+{
+    AutoDestroy = 1;
+    Create(style | WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, "", x, y, width, height, parent, id, 0,
+           className ? className : "TalmirChildWindow", cursor);
+}
+
+CHILDWINDOW::CHILDWINDOW(HWND parent, int templateId, int controlId, HMODULE module)
+{
+    if (!module)
+        module = ToolkitResourceModule();
+    std::vector<unsigned char> copy = LoadDialogTemplate(module, templateId);
+    if (!copy.empty()) {
+        hWnd = CreateDialogIndirectParamA(module, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), parent,
+                                          ChildDialogProcedure, reinterpret_cast<LPARAM>(this));
+        AutoDestroy = hWnd != nullptr;
+    }
+    if (!TARVO_CHECK_FORMAT(hWnd != nullptr, "this->hWnd", "%lu", static_cast<unsigned long>(templateId)))
+        return;
+    SetWindowLongPtrA(hWnd, GWLP_ID, controlId);
+    WindowId = controlId;
+    TARVO_CHECK(IsChild(), "this->IsChild()", nullptr);
+    int n = static_cast<int>(GetWindowLongPtrA(hWnd, GWLP_ID));
+    TARVO_CHECK(n == controlId, "n==idctrlchild", nullptr);
+    AddExStyle(WS_EX_CONTROLPARENT);
+}
+
+CHILDWINDOW::~CHILDWINDOW() = default;
+
+INT_PTR CALLBACK CHILDWINDOW::ChildDialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG && lParam) {
+        auto* object = reinterpret_cast<WINDOW*>(lParam);
+        object->hWnd = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
+        ::PostMessageA(window, MSG_POSTCREATE, 0, 0);
+        return TRUE;
+    }
+    auto* object = reinterpret_cast<WINDOW*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!object)
+        return 0;
+    try {
+        LRESULT hooked = object->Hook ? object->Hook(window, message, wParam, lParam) : 0;
+        LogHotkey(message, wParam, lParam);
+        if (message != WM_DESTROY && message != MSG_POSTCREATE && (hooked || !IsRoutedDialogMessage(message)))
+            return hooked;
+        LRESULT result = object->WinProc(message, wParam, lParam);
+        if (message == WM_NOTIFY)
+            SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+        return hooked ? hooked : result;
+    } catch (...) {
+        LogPrint("CHILDWINDOW::ChildDialogProcedure exception in message %04x\n", message);
+        return 0;
+    }
 }

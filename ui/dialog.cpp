@@ -1,0 +1,305 @@
+#include "ui/dialog.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "diag/assert.h"
+#include "diag/logit.h"
+#include "osys/ostype.h"
+#include "ui/fonts.h"
+#include "ui/modules.h"
+
+namespace {
+
+// The longest face name a font can have, without its terminating zero.
+constexpr size_t FACE_MAX = LF_FACESIZE - 1;
+
+unsigned Word(const unsigned char* bytes, size_t offset)
+{
+    return bytes[offset] | (bytes[offset + 1] << 8);
+}
+
+void PutWord(unsigned char* bytes, size_t offset, unsigned value)
+{
+    bytes[offset] = static_cast<unsigned char>(value & 0xFF);
+    bytes[offset + 1] = static_cast<unsigned char>(value >> 8);
+}
+
+// The offset after the zero-terminated wide text at offset; 0 when it runs past size.
+size_t SkipWideText(const unsigned char* bytes, size_t size, size_t offset)
+{
+    for (; offset + 1 < size; offset += 2) {
+        if (Word(bytes, offset) == 0)
+            return offset + 2;
+    }
+    return 0;
+}
+
+size_t AlignToFour(size_t offset)
+{
+    return (offset + 3) & ~static_cast<size_t>(3);
+}
+
+} // namespace
+
+std::vector<unsigned char> RewriteDialogTemplate(const unsigned char* bytes, size_t size, int osType, int pointSize,
+                                                 const char* face)
+{
+    std::vector<unsigned char> copy(bytes, bytes + size);
+    // The extended header: version, signature 0xFFFF, help id, extended style, style, item
+    // count (16), position and size, then the menu (26) and the class (28), which the
+    // rewrite expects to be absent, and the title (30).
+    constexpr size_t TITLE = 30;
+    if (size < TITLE + 2 || Word(bytes, 2) != 0xFFFF || osType < OSYS::OSTYPE_VISTA)
+        return copy;
+    if (pointSize <= 0 || !face || !*face)
+        return copy;
+    DWORD style = bytes[12] | (bytes[13] << 8) | (bytes[14] << 16) | (static_cast<DWORD>(bytes[15]) << 24);
+    if (!(style & DS_SETFONT) || Word(bytes, 26) != 0 || Word(bytes, 28) != 0)
+        return copy;
+    size_t font = SkipWideText(bytes, size, TITLE);
+    if (!font || font + 6 > size || Word(bytes, font) != 8)
+        return copy;
+    size_t faceStart = font + 6; // after point size, weight, italic and charset
+    size_t faceEnd = SkipWideText(bytes, size, faceStart);
+    static constexpr char shellFace[] = "MS Shell Dlg";
+    constexpr size_t shellLength = sizeof(shellFace) - 1;
+    if (faceEnd != faceStart + 2 * (shellLength + 1))
+        return copy;
+    for (size_t i = 0; i < shellLength; i++) {
+        if (Word(bytes, faceStart + 2 * i) != static_cast<unsigned char>(shellFace[i]))
+            return copy;
+    }
+    WSTRING newFace(face, UNICODE_CPSYSTEM);
+    size_t faceLength = static_cast<size_t>(newFace.Length());
+    if (faceLength > FACE_MAX)
+        faceLength = FACE_MAX;
+    size_t oldItems = AlignToFour(faceEnd) < size ? AlignToFour(faceEnd) : size;
+    size_t newItems = AlignToFour(faceStart + 2 * (faceLength + 1));
+    // Sized for the face actually written, so that no face length can run past the copy.
+    copy.assign(newItems + (size - oldItems), 0);
+    memcpy(copy.data(), bytes, faceStart);
+    PutWord(copy.data(), font, static_cast<unsigned>(pointSize));
+    const wchar_t* chars = newFace.c_str();
+    for (size_t i = 0; i < faceLength; i++)
+        PutWord(copy.data(), faceStart + 2 * i, chars[i]);
+    memcpy(copy.data() + newItems, bytes + oldItems, size - oldItems);
+    return copy;
+}
+
+std::vector<unsigned char> LoadDialogTemplate(HMODULE module, int id)
+{
+    if (!module)
+        module = ToolkitResourceModule();
+    HRSRC resource = id > 0 && id <= 0xFFFF ? FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5)) : nullptr;
+    HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
+    auto* bytes = static_cast<const unsigned char*>(loaded ? LockResource(loaded) : nullptr);
+    DWORD size = resource ? SizeofResource(module, resource) : 0;
+    if (!bytes || size == 0)
+        return {};
+    int osType = OSYS::GetOSType();
+    if (size < 4 || Word(bytes, 2) != 0xFFFF || osType < OSYS::OSTYPE_VISTA)
+        return std::vector<unsigned char>(bytes, bytes + size);
+    STRING font = DescribeMessageFont();
+    LogPrint("LoadDialogTemplate %d message font %s\n", id, font.c_str());
+    const char* dot = strchr(font.c_str(), '.');
+    return RewriteDialogTemplate(bytes, size, osType, atoi(font.c_str()), dot ? dot + 1 : "");
+}
+
+bool IsRoutedDialogMessage(UINT message)
+{
+    if (message > WM_USER && message <= 0x500)
+        return true;
+    switch (message) {
+    case WM_DESTROY:
+    case WM_MOVE:
+    case WM_SIZE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_CLOSE:
+    case WM_ENDSESSION:
+    case WM_SHOWWINDOW:
+    case WM_NOTIFY:
+    case WM_HELP:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_SYSCHAR:
+    case WM_COMMAND:
+    case WM_TIMER:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_SIZING:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// DIALOG
+
+DIALOG::DIALOG(int templateId, HWND parent, HMODULE module)
+{
+    if (templateId == 0)
+        return;
+    WindowId = templateId;
+    if (!module)
+        module = ToolkitResourceModule();
+    std::vector<unsigned char> copy = LoadDialogTemplate(module, templateId);
+    if (!copy.empty()) {
+        hWnd = CreateDialogIndirectParamA(module, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), parent,
+                                          DialogProcedure, reinterpret_cast<LPARAM>(this));
+        AutoDestroy = 1;
+    }
+    if (!TARVO_CHECK_FORMAT(hWnd != nullptr, "this->hWnd", "%lu", static_cast<unsigned long>(templateId)))
+        return;
+    if (!IsChild())
+        CenterWindow(parent ? WINDOW(parent).GetTopLevel() : nullptr);
+    if (GetWindowLongPtrA(hWnd, GWLP_ID) == 0)
+        SetWindowLongPtrA(hWnd, GWLP_ID, templateId);
+}
+
+DIALOG::~DIALOG()
+{
+    // While this is still a DIALOG, so that WM_DESTROY takes the dialog routing.
+    if (hWnd)
+        Destroy();
+}
+
+int DIALOG::OnButton(int id)
+{
+    EndModal(id == IDCANCEL ? 0 : id);
+    return 1;
+}
+
+int DIALOG::OnClose()
+{
+    EndModal(0);
+    return 1;
+}
+
+INT_PTR CALLBACK DIALOG::DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG && lParam) {
+        auto* dialog = reinterpret_cast<DIALOG*>(lParam);
+        dialog->hWnd = window;
+        SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
+        ::PostMessageA(window, MSG_POSTCREATE, 0, 0);
+    }
+    auto* dialog = reinterpret_cast<DIALOG*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!dialog)
+        return 0;
+    try {
+        LRESULT hooked = dialog->Hook ? dialog->Hook(window, message, wParam, lParam) : 0;
+        LogHotkey(message, wParam, lParam);
+        // WM_DESTROY reaches the dialog's own routing exactly once, even when the hook claims it.
+        if (message == WM_DESTROY) {
+            INT_PTR result = dialog->DIALOG::DialogProc(message, wParam, lParam);
+            return hooked ? hooked : result;
+        }
+        if (hooked)
+            return hooked;
+        return dialog->DialogProc(message, wParam, lParam);
+    } catch (...) {
+        LogPrint("DIALOG::DialogProcedure exception in message %04x\n", message);
+        return 0;
+    }
+}
+
+INT_PTR DIALOG::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (IsRoutedDialogMessage(message)) {
+        LRESULT result = WINDOW::WinProc(message, wParam, lParam);
+        if (message == WM_NOTIFY)
+            SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
+        return result;
+    }
+    switch (message) {
+    case WM_INITDIALOG: {
+        if (!lParam) {
+            OnCreate();
+            return 1;
+        }
+        // A template keeps the platform from setting the default focus with item 800
+        // reading "WM_INITDIALOG:RC=0".
+        HWND item = GetDlgItem(hWnd, 800);
+        if (!item)
+            return 1;
+        char text[128] = {};
+        GetWindowTextA(item, text, sizeof(text));
+        return strcmp(text, "WM_INITDIALOG:RC=0") == 0 ? 0 : 1;
+    }
+    case MSG_POSTCREATE:
+        DialogProc(WM_INITDIALOG, 0, 0);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+int DIALOG::PreTranslateMessage(MSG*)
+{
+    return 0;
+}
+
+int DIALOG::IsDialogMessage(HWND dialog, MSG* message)
+{
+    return ::IsDialogMessageA(dialog, message);
+}
+
+int DIALOG::OnEndModal(INT_PTR)
+{
+    return 0;
+}
+
+INT_PTR DIALOG::RunModal(int keepVisibility)
+{
+    HWND owner = GetOwnerWindow();
+    HWND parent = GetParentWindow();
+    bool disabled = false;
+    if (owner && IsWindow(owner) && !(IsChild() && owner == parent)) {
+        EnableWindow(owner, FALSE);
+        disabled = true;
+    }
+    if (!keepVisibility) {
+        Show(SW_SHOWNORMAL);
+        SetForeground(0);
+    }
+    INT_PTR result = ModalLoop();
+    if (disabled)
+        EnableWindow(owner, TRUE);
+    if (!keepVisibility)
+        Show(0);
+    return result;
+}
+
+INT_PTR DIALOG::ModalLoop()
+{
+    MSG message;
+    for (;;) {
+        GetMessageA(&message, nullptr, 0, 0);
+        if (PreTranslateMessage(&message))
+            continue;
+        if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000)) {
+            // Ctrl+Tab goes to the dialog's own key handling, not to the dialog navigation.
+            message.hwnd = hWnd;
+        } else if (message.message != MSG_ENDMODAL && IsDialogMessage(hWnd, &message)) {
+            continue;
+        }
+        MSG copy = message;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+        if (copy.message == MSG_ENDMODAL && copy.hwnd == hWnd) {
+            OnEndModal(static_cast<INT_PTR>(copy.wParam));
+            return static_cast<INT_PTR>(copy.wParam);
+        }
+    }
+}
+
+int DIALOG::EndModal(INT_PTR result)
+{
+    return ::PostMessageA(hWnd, MSG_ENDMODAL, static_cast<WPARAM>(result), 0);
+}
