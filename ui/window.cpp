@@ -1,8 +1,5 @@
 #include "ui/window.h"
 
-#include <commctrl.h>
-#include <shellapi.h>
-#include <windowsx.h>
 
 #include <cstdio>
 #include <cstring>
@@ -14,38 +11,13 @@
 #include "osys/handles.h"
 #include "osys/msgpump.h"
 #include "osys/osys_win32.h"
-#include "text/stringarray.h"
 #include "ui/control.h"
 #include "ui/dialog.h"
-#include "ui/keyboard.h"
 #include "ui/modules.h"
 
 namespace {
 
 int classCounter = 0;
-WHEELSTATE wheel;
-
-// The drop functions live in shell32, which is bound at first use: a program that never
-// accepts dropped files does not load it at its start.
-struct SHELLDROP {
-    UniqueModule module;
-    void(WINAPI* acceptFiles)(HWND, BOOL) = nullptr;
-    UINT(WINAPI* queryFile)(HDROP, UINT, wchar_t*, UINT) = nullptr;
-    void(WINAPI* finish)(HDROP) = nullptr;
-
-    SHELLDROP() : module(OSYS::LoadSystemLibrary("shell32.dll"))
-    {
-        acceptFiles = OSYS::GetFunction<decltype(acceptFiles)>(module.get(), "DragAcceptFiles");
-        queryFile = OSYS::GetFunction<decltype(queryFile)>(module.get(), "DragQueryFileW");
-        finish = OSYS::GetFunction<decltype(finish)>(module.get(), "DragFinish");
-    }
-};
-
-SHELLDROP& ShellDrop()
-{
-    static SHELLDROP shell;
-    return shell;
-}
 
 // The window rectangle of window, in its parent's client coordinates when it is a child
 // (a parent that is not also its owner); the work area for no window.
@@ -100,40 +72,6 @@ HINSTANCE ToolkitProgramModule()
 {
     HINSTANCE instance = TarvoInstance();
     return instance ? instance : GetModuleHandleA(nullptr);
-}
-
-// ---------------------------------------------------------------------------------------
-// Plain logic of the routing
-
-int AccumulateWheel(WHEELSTATE& state, HWND window, int delta)
-{
-    bool turned = (delta > 0 && state.accumulated < 0) || (delta < 0 && state.accumulated > 0);
-    if (state.accumulated != 0 && (state.lastWindow != window || turned)) {
-        state.accumulated = 0;
-        state.lastWindow = nullptr;
-    }
-    state.accumulated += delta;
-    int notches = state.accumulated / WHEEL_DELTA;
-    state.accumulated -= notches * WHEEL_DELTA;
-    state.lastWindow = window;
-    return notches;
-}
-
-int SizingEdgeMask(WPARAM edge)
-{
-    static constexpr int masks[] = {0, 1, 2, 4, 5, 6, 8, 9, 10};
-    return edge < sizeof(masks) / sizeof(masks[0]) ? masks[edge] : 0;
-}
-
-bool MapScrollCode(int& code, int& position, int minimum, int maximum)
-{
-    if (code == SB_ENDSCROLL)
-        return false;
-    if (code == SB_TOP || code == SB_BOTTOM) {
-        position = code == SB_TOP ? minimum : maximum;
-        code = SB_THUMBPOSITION;
-    }
-    return true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -214,30 +152,6 @@ bool BASEWINDOW::Create(DWORD style, const char* title, int x, int y, int width,
     return true;
 }
 
-LRESULT CALLBACK BASEWINDOW::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_CREATE && lParam) {
-        auto* object = static_cast<BASEWINDOW*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        if (object) {
-            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
-            object->hWnd = window;
-        }
-    }
-    auto* object = reinterpret_cast<BASEWINDOW*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!object)
-        return DefWindowProcA(window, message, wParam, lParam);
-    try {
-        LRESULT hooked = object->Hook ? object->Hook(window, message, wParam, lParam) : 0;
-        LogHotkey(message, wParam, lParam);
-        // WM_DESTROY reaches the routing once, whatever the hook answered: the routing's
-        // result is always or-ed with the hook's.
-        return object->WinProc(message, wParam, lParam) | hooked;
-    } catch (...) {
-        LogPrint("BASEWINDOW::WindowProcedure exception in message %04x\n", message);
-        return 0;
-    }
-}
-
 // ---------------------------------------------------------------------------------------
 // WINDOW: construction
 
@@ -278,255 +192,6 @@ WINDOW::~WINDOW()
         BASEWINDOW::Destroy();
     }
     hWnd = nullptr;
-}
-
-// ---------------------------------------------------------------------------------------
-// WINDOW: the routing
-
-LRESULT WINDOW::WinProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    LRESULT result = 0;
-    if (message > WM_USER && message <= 0x500 && message != MSG_QUERYID) {
-        result = OnUserMessage(message, wParam, lParam);
-    } else {
-        switch (message) {
-        case WM_CREATE:
-            // The creating call is still running: OnCreate waits until the object is complete.
-            if (lParam)
-                ::PostMessageA(hWnd, MSG_POSTCREATE, 0, 0);
-            else
-                result = OnCreate();
-            break;
-        case WM_DESTROY:
-            result = OnDestroy();
-            Hook = nullptr;
-            break;
-        case WM_MOVE:
-            result = OnMove();
-            break;
-        case WM_SIZE:
-            if (wParam == SIZE_MINIMIZED) {
-                result = OnMinimize();
-            } else {
-                if (wParam == SIZE_RESTORED)
-                    OnRestore();
-                result = OnSize();
-            }
-            break;
-        case WM_ACTIVATE:
-            result = LOWORD(wParam) == WA_INACTIVE ? OnDeactivate() : OnActivate();
-            break;
-        case WM_SETFOCUS:
-            result = OnSetFocus();
-            break;
-        case WM_KILLFOCUS:
-            result = OnKillFocus();
-            break;
-        case WM_PAINT:
-            result = OnPaint();
-            break;
-        case WM_CLOSE:
-            result = OnClose();
-            break;
-        case WM_QUERYENDSESSION:
-        case WM_ERASEBKGND:
-            return 1;
-        case WM_ENDSESSION:
-            if (wParam)
-                result = OnEndSession();
-            break;
-        case WM_SHOWWINDOW:
-            result = wParam ? OnShow() : OnHide();
-            break;
-        case WM_NOTIFY:
-            if (lParam)
-                result = RouteNotify(reinterpret_cast<const NMHDR*>(lParam), lParam);
-            break;
-        case WM_INPUTLANGCHANGE:
-        case WM_IME_STARTCOMPOSITION:
-        case WM_IME_COMPOSITION:
-            result = OnImeMessage(message, wParam, lParam);
-            if (result)
-                return result;
-            result = KEYBOARD::HandleImeMessage(*this, message, wParam, lParam);
-            break;
-        case WM_HELP:
-            result = OnHelp();
-            break;
-        case WM_NCPAINT:
-            result = OnNcPaint();
-            break;
-        case WM_KEYDOWN:
-        case WM_KEYUP:
-        case WM_CHAR:
-        case WM_SYSKEYDOWN:
-        case WM_SYSKEYUP:
-        case WM_SYSCHAR:
-        case WM_IME_CHAR: {
-            KEYEVENT event;
-            if (KEYBOARD::Translate(message, wParam, lParam, &event))
-                result = OnKey(&event);
-            break;
-        }
-        case WM_COMMAND:
-            result = RouteCommand(wParam, lParam);
-            break;
-        case WM_TIMER:
-            result = OnTimer(wParam);
-            break;
-        case WM_HSCROLL:
-        case WM_VSCROLL:
-            result = RouteScroll(wParam, lParam);
-            break;
-        case WM_MOUSEMOVE:
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONUP:
-        case WM_LBUTTONDBLCLK:
-        case WM_RBUTTONDOWN:
-        case WM_RBUTTONUP:
-        case WM_RBUTTONDBLCLK:
-        case WM_MBUTTONDOWN:
-        case WM_MBUTTONUP:
-        case WM_MBUTTONDBLCLK:
-            result = OnMouse(message, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), static_cast<int>(wParam));
-            break;
-        case WM_MOUSEWHEEL:
-            result = RouteWheel(wParam, lParam);
-            break;
-        case WM_SIZING:
-            result = OnSizing(reinterpret_cast<RECT*>(lParam), SizingEdgeMask(wParam));
-            break;
-        case WM_DROPFILES:
-            result = RouteDropFiles(wParam);
-            break;
-        case MSG_QUERYID:
-            if (wParam)
-                *reinterpret_cast<int*>(wParam) = WindowId;
-            break;
-        case MSG_POSTCREATE:
-            WinProc(WM_CREATE, 0, 0);
-            break;
-        default:
-            break;
-        }
-    }
-    if (result)
-        return result;
-    return DefWindowProcA(hWnd, message, wParam, lParam);
-}
-
-LRESULT WINDOW::RouteCommand(WPARAM wParam, LPARAM lParam)
-{
-    int id = LOWORD(wParam);
-    int code = HIWORD(wParam);
-    if (lParam == 0 && (code == 0 || code == 1))
-        return OnMenuCommand(id);
-    CONTROL sender(reinterpret_cast<HWND>(lParam), -1);
-    switch (code) {
-    case BN_CLICKED: {
-        LRESULT result = 0;
-        if (sender.IsButton())
-            result = (id == 9 || id == 0xFFFC) ? OnHelp() : OnButton(id);
-        if (!result)
-            result = OnNotify(0, sender, 0);
-        return result;
-    }
-    case 1:
-    case 2:
-    case 4:
-    case 5:
-    case EN_KILLFOCUS:
-    case EN_CHANGE:
-        return OnNotify(code, sender, 0);
-    default:
-        return 0;
-    }
-}
-
-LRESULT WINDOW::RouteNotify(const NMHDR* header, LPARAM lParam)
-{
-    // The notification codes as the signed numbers the handlers receive.
-    constexpr int CLICKED_TWICE = -3, RETURN_KEY = -4, RIGHT_CLICK = -5;
-    constexpr int LIST_ITEM_CHANGED = -101, LIST_COLUMN_CLICK = -108, LIST_KEY_DOWN = -155;
-    constexpr int TAB_SELECTION_CHANGED = -551, TAB_SELECTION_CHANGING = -552;
-    constexpr int TREE_SELECTION_CHANGED = -402, UPDOWN_POSITION = -722, TOOLTIP_TEXT = -520;
-    int code = static_cast<int>(header->code);
-    CONTROL sender(header->hwndFrom, -1);
-    if (sender.IsListView()) {
-        switch (code) {
-        case CLICKED_TWICE:
-        case RETURN_KEY:
-        case RIGHT_CLICK:
-        case LIST_ITEM_CHANGED:
-            return OnNotify(code, sender, 0);
-        case LIST_COLUMN_CLICK: {
-            auto* column = reinterpret_cast<const NMLISTVIEW*>(lParam);
-            TARVO_CHECK(column->iItem == -1, "pnm->iItem==-1", nullptr);
-            return OnNotify(code, sender, column->iSubItem);
-        }
-        case LIST_KEY_DOWN:
-            return OnNotify(code, sender, lParam);
-        default:
-            return 0;
-        }
-    }
-    if (sender.IsTabControl()) {
-        if (code == TAB_SELECTION_CHANGED)
-            return OnNotify(code, sender, 0);
-        return code == TAB_SELECTION_CHANGING ? 1 : 0;
-    }
-    if (sender.IsTreeView())
-        return code == TREE_SELECTION_CHANGED ? OnNotify(code, sender, 0) : 0;
-    if (code == UPDOWN_POSITION) {
-        auto* change = reinterpret_cast<const NMUPDOWN*>(lParam);
-        return OnNotify(code, sender, change->iPos + change->iDelta);
-    }
-    if (code == TOOLTIP_TEXT)
-        return OnNotify(code, sender, lParam);
-    return 0;
-}
-
-LRESULT WINDOW::RouteScroll(WPARAM wParam, LPARAM lParam)
-{
-    int code = LOWORD(wParam);
-    int position = HIWORD(wParam);
-    CONTROL scrollbar(reinterpret_cast<HWND>(lParam), -1);
-    int minimum = 0, maximum = 100;
-    if (!scrollbar.hWnd || !GetScrollRange(scrollbar.hWnd, SB_CTL, &minimum, &maximum)) {
-        minimum = 0;
-        maximum = 100;
-    }
-    if (!MapScrollCode(code, position, minimum, maximum))
-        return 0;
-    return OnScroll(code, scrollbar, position);
-}
-
-LRESULT WINDOW::RouteWheel(WPARAM wParam, LPARAM lParam)
-{
-    POINT point = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    ScreenToClient(hWnd, &point);
-    int notches = AccumulateWheel(wheel, hWnd, GET_WHEEL_DELTA_WPARAM(wParam));
-    LogPrint("WINDOW::WinProc WM_MOUSEWHEEL %08x %08x %d %d\n", static_cast<unsigned>(wParam),
-             static_cast<unsigned>(lParam), wheel.accumulated + notches * WHEEL_DELTA, notches);
-    return OnMouse(WM_MOUSEWHEEL, static_cast<short>(point.x), static_cast<short>(point.y), notches);
-}
-
-LRESULT WINDOW::RouteDropFiles(WPARAM wParam)
-{
-    auto drop = reinterpret_cast<HDROP>(wParam);
-    SHELLDROP& shell = ShellDrop();
-    if (!shell.queryFile || !shell.finish)
-        return 0;
-    int count = static_cast<int>(shell.queryFile(drop, 0xFFFFFFFF, nullptr, 0));
-    STRINGARRAY files;
-    for (int i = 0; i < count; i++) {
-        wchar_t name[260] = {};
-        shell.queryFile(drop, static_cast<UINT>(i), name, 260);
-        files.Add(STRING(name, UNICODE_CPSYSTEM));
-    }
-    LRESULT result = OnDropFiles(count, files);
-    shell.finish(drop);
-    return result;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -1028,15 +693,6 @@ int WINDOW::FocusFirstItem()
         }
     }
     return 0;
-}
-
-int WINDOW::AcceptFiles(int flag)
-{
-    SHELLDROP& shell = ShellDrop();
-    if (!hWnd || !shell.acceptFiles)
-        return 0;
-    shell.acceptFiles(hWnd, flag ? TRUE : FALSE);
-    return 1;
 }
 
 void WINDOW::SetStandardCursor(int id)
