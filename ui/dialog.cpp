@@ -301,5 +301,5 @@ INT_PTR DIALOG::ModalLoop()
 
 int DIALOG::EndModal(INT_PTR result)
 {
-    return ::PostMessageA(hWnd, MSG_ENDMODAL, static_cast<WPARAM>(result), 0);
+    return PostMessage(MSG_ENDMODAL, static_cast<WPARAM>(result));
 }

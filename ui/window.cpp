@@ -243,7 +243,7 @@ int WINDOW::OnHelp()
 
 int WINDOW::OnEndSession()
 {
-    ::PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    PostMessage(WM_CLOSE);
     return 0;
 }
 
@@ -422,7 +422,8 @@ int WINDOW::KillTimer(UINT_PTR id)
 
 BOOL WINDOW::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const
 {
-    return ::PostMessageA(hWnd, message, wParam, lParam);
+    // A null window would post to the thread's queue instead.
+    return hWnd ? ::PostMessageA(hWnd, message, wParam, lParam) : FALSE;
 }
 
 LRESULT WINDOW::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const
