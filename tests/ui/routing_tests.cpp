@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include <shlobj.h>
+
+#include "diag/assert.h"
 #include "diag/logit.h"
 #include "text/stringarray.h"
 #include "ui/control.h"
@@ -61,6 +64,14 @@ public:
         return Record("OnUserMessage", message, static_cast<intptr_t>(wParam));
     }
     int OnPaint() override { return Record("OnPaint"); }
+    int OnDropFiles(int count, STRINGARRAY& files) override
+    {
+        dropped.clear();
+        for (int i = 0; i < files.ItemCount; i++)
+            dropped.push_back(files.Get(i)->c_str());
+        return Record("OnDropFiles", count);
+    }
+    std::vector<std::string> dropped;
     int OnNcPaint() override { return Record("OnNcPaint"); }
 
     std::vector<CALL> Take() { return std::exchange(calls, {}); }
@@ -223,6 +234,70 @@ TEST(WindowRouting, CtrlShiftF5ReachesTheLogHotkey)
     EXPECT_EQ(window.lastKey.message, static_cast<uint32_t>(WM_KEYDOWN));
     EXPECT_EQ(window.lastKey.repeatCount, 1u);
     EXPECT_EQ(window.lastKey.scanCode, 0x42u);
+}
+
+// A drop handle as the shell makes it: the header, then the wide names, each terminated, and
+// one more zero.
+HGLOBAL DropOf(const std::vector<std::wstring>& names)
+{
+    size_t chars = 1;
+    for (const std::wstring& name : names)
+        chars += name.size() + 1;
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    auto* out = reinterpret_cast<wchar_t*>(header + 1);
+    for (const std::wstring& name : names) {
+        wmemcpy(out, name.c_str(), name.size());
+        out += name.size() + 1;
+    }
+    GlobalUnlock(memory);
+    return memory;
+}
+
+TEST(WindowRouting, DroppedFilesArriveAsAListAndTheDropIsReleased)
+{
+    RECORDER window;
+    window.Take();
+    std::wstring longName = L"C:\\" + std::wstring(300, L'n'); // cut to the 260-character buffer
+    HGLOBAL drop = DropOf({L"C:\\one.txt", L"D:\\Stra\u00dfe\\two.txt", longName});
+    window.SendMessage(WM_DROPFILES, reinterpret_cast<WPARAM>(drop));
+    EXPECT_EQ(window.Take(), (std::vector<CALL>{{"OnDropFiles", 3}}));
+    ASSERT_EQ(window.dropped.size(), 3u);
+    EXPECT_EQ(window.dropped[0], "C:\\one.txt");
+    EXPECT_EQ(window.dropped[1], "D:\\Stra\xdf" "e\\two.txt");
+    EXPECT_EQ(window.dropped[2].size(), 259u);
+    EXPECT_EQ(GlobalFlags(drop), GMEM_INVALID_HANDLE); // DragFinish freed it
+    EXPECT_EQ(window.AcceptFiles(1), 1);
+    EXPECT_TRUE(window.GetExStyle() & WS_EX_ACCEPTFILES);
+}
+
+TEST(WindowOperations, FocusZOrderAndTheme)
+{
+    RECORDER window;
+    CONTROL label(window.Hwnd(), 70, "Static", WS_VISIBLE | WS_TABSTOP, 0, 0, 50, 20, "label");
+    CONTROL radio(window.Hwnd(), 71, "Button", WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON, 0, 20, 50, 20);
+    CONTROL disabled(window.Hwnd(), 72, "Button", WS_VISIBLE | WS_TABSTOP | WS_DISABLED, 0, 40, 50, 20);
+    CONTROL check(window.Hwnd(), 73, "Button", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, 60, 50, 20);
+    EXPECT_EQ(window.FocusFirstItem(), 73);
+    radio.SendMessage(BM_SETCHECK, BST_CHECKED);
+    EXPECT_EQ(window.FocusFirstItem(), 71); // a checked button, whatever its type
+    EXPECT_EQ(WINDOW().FocusFirstItem(), 0);
+
+    std::vector<std::string> reported;
+    static std::vector<std::string>* sink;
+    sink = &reported;
+    AssertObserver previous = SetAssertObserver([](const char* condition, const char*) { sink->push_back(condition); });
+    EXPECT_EQ(check.SetZOrder(-1, label.Hwnd()), 0);
+    SetAssertObserver(previous);
+    EXPECT_EQ(reported, std::vector<std::string>{"topbottom==+1"});
+    EXPECT_NE(check.SetZOrder(+1, label.Hwnd()), 0);
+    EXPECT_EQ(GetWindow(label.Hwnd(), GW_HWNDNEXT), check.Hwnd());
+
+    // The test program has no manifest: no texture, but always a control parent.
+    EXPECT_EQ(window.EnableThemeTexture(), 0);
+    EXPECT_TRUE(window.GetExStyle() & WS_EX_CONTROLPARENT);
 }
 
 TEST(WindowOperations, NullHandlesAndMissingItems)
