@@ -679,3 +679,81 @@ std::string CheckStringOps(const std::string& start, bool startNull, const std::
     }
     return "";
 }
+
+namespace {
+
+unsigned TemplateWord(const std::vector<unsigned char>& bytes, size_t offset)
+{
+    return bytes[offset] | (bytes[offset + 1] << 8);
+}
+
+} // namespace
+
+std::vector<unsigned char> RandomDialogTemplate(Rng& rng)
+{
+    std::vector<unsigned char> bytes;
+    auto word = [&bytes](unsigned value) {
+        bytes.push_back(static_cast<unsigned char>(value & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(value >> 8));
+    };
+    word(1);
+    word(0xFFFF);
+    for (int i = 0; i < 4; i++)
+        word(0); // help id, extended style
+    word(rng.Chance(90) ? DS_SETFONT : 0);
+    word(0x8000); // WS_POPUP
+    word(static_cast<unsigned>(rng.Below(5)));
+    for (int i = 0; i < 4; i++)
+        word(static_cast<unsigned>(rng.Below(300)));
+    word(rng.Chance(95) ? 0 : 1); // menu
+    word(0);                      // class
+    for (int i = rng.Below(12); i > 0; i--)
+        word('A' + static_cast<unsigned>(rng.Below(26)));
+    word(0);
+    word(rng.Chance(85) ? 8 : static_cast<unsigned>(rng.Below(20)));
+    word(400);
+    word(0x100);
+    const char* face = rng.Chance(85) ? "MS Shell Dlg" : "MS Shell Dlg 2";
+    for (const char* c = face; *c; c++)
+        word(static_cast<unsigned char>(*c));
+    word(0);
+    while (bytes.size() % 4)
+        bytes.push_back(0);
+    for (int i = rng.Below(80); i > 0; i--)
+        bytes.push_back(static_cast<unsigned char>(rng.Below(256)));
+    if (rng.Chance(30))
+        bytes.resize(static_cast<size_t>(rng.Below(static_cast<int>(bytes.size()) + 1)));
+    for (int i = rng.Chance(30) ? rng.Below(4) : 0; i > 0 && !bytes.empty(); i--)
+        bytes[static_cast<size_t>(rng.Below(static_cast<int>(bytes.size())))] = static_cast<unsigned char>(rng.Below(256));
+    return bytes;
+}
+
+std::string CheckDialogTemplate(const std::vector<unsigned char>& bytes, int points, const std::string& face)
+{
+    std::vector<unsigned char> result = RewriteDialogTemplate(bytes.data(), bytes.size(), 6, points, face.c_str());
+    if (result == bytes)
+        return "";
+    // Rewritten: the header up to the font, the new size and face, the items after it unchanged.
+    size_t font = 30;
+    while (font + 1 < bytes.size() && TemplateWord(bytes, font) != 0)
+        font += 2;
+    font += 2;
+    size_t oldItems = std::min(bytes.size(), (font + 6 + 26 + 3) & ~size_t{3});
+    size_t length = std::min(face.size(), size_t{31});
+    size_t newItems = (font + 6 + 2 * (length + 1) + 3) & ~size_t{3};
+    if (points <= 0 || face.empty())
+        return Fail("rewritten", "without a size or face");
+    if (result.size() != newItems + bytes.size() - oldItems)
+        return Fail("size", std::to_string(result.size()) + " for " + std::to_string(bytes.size()));
+    if (!std::equal(bytes.begin(), bytes.begin() + static_cast<long>(font), result.begin()))
+        return Fail("header", "changed");
+    if (TemplateWord(result, font) != static_cast<unsigned>(points))
+        return Fail("point size", std::to_string(TemplateWord(result, font)));
+    for (size_t i = 0; i <= length; i++) {
+        if (TemplateWord(result, font + 6 + 2 * i) != (i < length ? static_cast<unsigned char>(face[i]) : 0u))
+            return Fail("face", "character " + std::to_string(i));
+    }
+    if (!std::equal(bytes.begin() + static_cast<long>(oldItems), bytes.end(), result.begin() + static_cast<long>(newItems)))
+        return Fail("items", "moved wrong");
+    return "";
+}

@@ -7,6 +7,7 @@
 
 #include "fuzz_support.h"
 #include "text/hash.h"
+#include "ui/dialog.h"
 
 // Write then read gives the same table: Handle, Key, and every entry with its bytes and its
 // binary flag. A key the format cannot hold raw may be left out only with a check report.
@@ -48,3 +49,10 @@ struct StringOp {
 };
 std::vector<StringOp> RandomStringOps(Rng& rng, int count);
 std::string CheckStringOps(const std::string& start, bool startNull, const std::vector<StringOp>& ops);
+
+// An extended dialog template in 8-point "MS Shell Dlg" or near it, sometimes cut short or
+// with changed bytes.
+std::vector<unsigned char> RandomDialogTemplate(Rng& rng);
+// The rewrite to (points, face) leaves the template as it was, or changes exactly its point
+// size and face and moves its items unchanged; it reads and writes nothing past the bytes.
+std::string CheckDialogTemplate(const std::vector<unsigned char>& bytes, int points, const std::string& face);

@@ -176,6 +176,15 @@ std::vector<Target> Targets(const std::vector<std::string>& seeds)
              FuzzBegin("STRING operations", i, description);
              return CheckStringOps(start, startNull, ops);
          }},
+        {"dialog template", 6,
+         [](Rng& rng, long long i) {
+             std::vector<unsigned char> bytes = RandomDialogTemplate(rng);
+             int points = rng.Below(16) - 2;
+             std::string face(static_cast<size_t>(rng.Below(40)), static_cast<char>('a' + rng.Below(26)));
+             FuzzBegin("dialog template", i,
+                       std::to_string(points) + " " + face + ": " + Printable(std::string(bytes.begin(), bytes.end())));
+             return CheckDialogTemplate(bytes, points, face);
+         }},
     };
 }
 
