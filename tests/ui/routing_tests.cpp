@@ -295,9 +295,15 @@ TEST(WindowOperations, FocusZOrderAndTheme)
     EXPECT_NE(check.SetZOrder(+1, label.Hwnd()), 0);
     EXPECT_EQ(GetWindow(label.Hwnd(), GW_HWNDNEXT), check.Hwnd());
 
-    // The test program has no manifest: no texture, but always a control parent.
-    EXPECT_EQ(window.EnableThemeTexture(), 0);
+    // The test program has a manifest: the texture, and every button but a push button lets
+    // it show through.
+    CONTROL push(window.Hwnd(), 74, "Button", WS_VISIBLE | BS_PUSHBUTTON, 0, 80, 50, 20);
+    EXPECT_EQ(window.EnableThemeTexture(), 1);
     EXPECT_TRUE(window.GetExStyle() & WS_EX_CONTROLPARENT);
+    EXPECT_TRUE(check.GetExStyle() & WS_EX_TRANSPARENT);
+    EXPECT_TRUE(radio.GetExStyle() & WS_EX_TRANSPARENT);
+    EXPECT_FALSE(push.GetExStyle() & WS_EX_TRANSPARENT);
+    EXPECT_FALSE(label.GetExStyle() & WS_EX_TRANSPARENT);
 }
 
 TEST(WindowOperations, NullHandlesAndMissingItems)
