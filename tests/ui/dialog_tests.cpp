@@ -18,7 +18,9 @@ public:
     std::vector<INT_PTR> ended;
     std::vector<WPARAM> endMessages;
 
+    int destroyed = 0;
     int OnCreate() override { return ++created; }
+    int OnDestroy() override { return ++destroyed; }
     int OnEndModal(INT_PTR result) override
     {
         ended.push_back(result);
@@ -86,6 +88,24 @@ TEST(Dialog, Item800DecidesTheInitDialogAnswer)
     // With lParam 0 it is the call that runs OnCreate.
     EXPECT_EQ(asks.DialogProc(WM_INITDIALOG, 0, 0), 1);
     EXPECT_EQ(asks.created, 1);
+}
+
+LRESULT ClaimEverything(HWND, UINT, WPARAM, LPARAM)
+{
+    return 1;
+}
+
+TEST(Dialog, DestroyReachesTheDialogOnceEvenWhenTheHookClaimsIt)
+{
+    for (bool hooked : {false, true}) {
+        TESTDIALOG dialog;
+        if (hooked)
+            dialog.Hook = ClaimEverything;
+        dialog.Destroy();
+        EXPECT_EQ(dialog.destroyed, 1) << hooked;
+        EXPECT_EQ(dialog.Hook, nullptr) << hooked;
+        EXPECT_EQ(dialog.Hwnd(), nullptr) << hooked;
+    }
 }
 
 std::vector<std::string> reports;

@@ -105,6 +105,16 @@ TEST(WindowRouting, CreationLinksAndRunsOnCreateLater)
     EXPECT_EQ(WINDOW(nullptr).WindowId, -1);
 }
 
+TEST(WindowRouting, TheHooksResultJoinsTheRoutings)
+{
+    RECORDER window;
+    window.Hook = [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT { return message == WM_USER + 7 ? 0x100 : 0; };
+    EXPECT_EQ(window.SendMessage(WM_USER + 7), 0x101);
+    EXPECT_EQ(window.SendMessage(WM_USER + 8), 1);
+    DestroyWindow(window.Hwnd());
+    EXPECT_EQ(window.Hook, nullptr);
+}
+
 TEST(WindowRouting, WheelNotchesAccumulatePerWindowAndDirection)
 {
     RECORDER a, b, scratch;
