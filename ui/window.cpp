@@ -777,13 +777,13 @@ CHILDWINDOW::~CHILDWINDOW() = default;
 INT_PTR CALLBACK CHILDWINDOW::ChildDialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG && lParam) {
-        auto* object = reinterpret_cast<WINDOW*>(lParam);
+        auto* object = reinterpret_cast<CHILDWINDOW*>(lParam);
         object->hWnd = window;
         SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
         ::PostMessageA(window, MSG_POSTCREATE, 0, 0);
         return TRUE;
     }
-    auto* object = reinterpret_cast<WINDOW*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* object = reinterpret_cast<CHILDWINDOW*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (!object)
         return 0;
     try {

@@ -130,18 +130,35 @@ TEST(Dialog, MissingTemplateIsReportedAndLeavesNoWindow)
     EXPECT_TRUE(LoadDialogTemplate(nullptr, 4242).empty());
 }
 
+class CHILDPANE : public CHILDWINDOW {
+public:
+    CHILDPANE(HWND parent) : CHILDWINDOW(parent, 210, 555) {}
+    int created = 0;
+    std::vector<int> buttons;
+    int OnCreate() override { return ++created; }
+    int OnButton(int id) override
+    {
+        buttons.push_back(id);
+        return 1;
+    }
+};
+
 TEST(Dialog, ChildDialogTakesTheControlId)
 {
     TESTDIALOG parent(202);
     reports.clear();
     AssertObserver previous = SetAssertObserver(Remember);
-    CHILDWINDOW child(parent.Hwnd(), 210, 555);
+    CHILDPANE child(parent.Hwnd());
     SetAssertObserver(previous);
     EXPECT_TRUE(reports.empty());
     ASSERT_TRUE(child.IsValid());
     EXPECT_TRUE(child.IsChild());
     EXPECT_EQ(GetDlgItem(parent.Hwnd(), 555), child.Hwnd());
     EXPECT_TRUE(child.GetExStyle() & WS_EX_CONTROLPARENT);
+    WINDOW::WinProcessMessages(50);
+    EXPECT_EQ(child.created, 1);
+    child.SendMessage(WM_COMMAND, MAKEWPARAM(211, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(child.Hwnd(), 211)));
+    EXPECT_EQ(child.buttons, std::vector<int>{211});
 }
 
 // ---------------------------------------------------------------------------------------
