@@ -7,6 +7,7 @@
 #include "diag/logit.h"
 #include "osys/ostype.h"
 #include "ui/fonts.h"
+#include "ui/helpfile.h"
 #include "ui/modules.h"
 
 std::vector<unsigned char> LoadDialogTemplate(HMODULE module, int id)
@@ -212,6 +213,8 @@ INT_PTR DIALOG::ModalLoop()
         } else if (message.message != MSG_ENDMODAL && IsDialogMessage(hWnd, &message)) {
             continue;
         }
+        if (GetHelpFile().PreTranslate(&message))
+            continue;
         MSG copy = message;
         TranslateMessage(&message);
         DispatchMessageA(&message);

@@ -13,6 +13,7 @@
 #include "osys/osys_win32.h"
 #include "ui/control.h"
 #include "ui/dialog.h"
+#include "ui/helpfile.h"
 #include "ui/modules.h"
 
 namespace {
@@ -238,7 +239,18 @@ int WINDOW::OnPaint()
 
 int WINDOW::OnHelp()
 {
-    return 0;
+    HELPFILE& help = GetHelpFile();
+    if (!help.HasFile())
+        return 0;
+    HWND focus = GetFocus();
+    int result = focus && IsWindow(focus) ? help.ShowHelpForWindow(focus) : 0;
+    if (!result)
+        result = help.ShowTopic(static_cast<unsigned long>(WindowId));
+    if (!result)
+        result = help.ShowHelpForWindow(hWnd);
+    if (!result && help.GetDefaultTopic() != -1)
+        result = help.ShowTopic(static_cast<unsigned long>(help.GetDefaultTopic()));
+    return result;
 }
 
 int WINDOW::OnEndSession()
@@ -694,6 +706,11 @@ int WINDOW::FocusFirstItem()
         }
     }
     return 0;
+}
+
+void WINDOW::SetHelpTopic(int topic)
+{
+    GetHelpFile().AddMapping(static_cast<unsigned long>(WindowId), static_cast<unsigned long>(topic));
 }
 
 void WINDOW::SetStandardCursor(int id)

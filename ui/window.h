@@ -229,6 +229,8 @@ public:
     int FocusFirstItem();
 
     int AcceptFiles(int flag);
+    // Maps this window's id to a help topic of the help file.
+    void SetHelpTopic(int topic);
     static void SetStandardCursor(int id);
     static void SetWaitCursor();
     // Moves the mouse to where it is, so that the cursor shape is asked for again.

@@ -8,8 +8,10 @@
 
 #include "diag/assert.h"
 #include "diag/logit.h"
+#include "scratch.h"
 #include "text/stringarray.h"
 #include "ui/control.h"
+#include "ui/helpfile.h"
 #include "ui/keyboard.h"
 #include "ui/window.h"
 
@@ -113,6 +115,20 @@ TEST(WindowRouting, TheHooksResultJoinsTheRoutings)
     EXPECT_EQ(window.SendMessage(WM_USER + 8), 1);
     DestroyWindow(window.Hwnd());
     EXPECT_EQ(window.Hook, nullptr);
+}
+
+TEST(WindowRouting, HelpShowsTheTopicMappedToTheWindowsId)
+{
+    rig::ScratchFolder folder("windowhelp");
+    ASSERT_TRUE(folder.Write("help.ids", "IDH_MAIN=500\n"));
+    WINDOW window(WS_OVERLAPPEDWINDOW, "Help", 0, 0, 200, 100, nullptr, 88);
+    DestroyHelpFile();
+    EXPECT_EQ(window.SendMessage(WM_HELP), 0); // no help file
+    GetHelpFile().SetFilename(folder.PathOf("help.chm").c_str(), 1);
+    EXPECT_EQ(window.SendMessage(WM_HELP), 0); // id 88 is no topic
+    window.SetHelpTopic(500);
+    EXPECT_EQ(window.SendMessage(WM_HELP), 1);
+    DestroyHelpFile();
 }
 
 TEST(WindowRouting, WheelNotchesAccumulatePerWindowAndDirection)
