@@ -6,6 +6,8 @@
 //   UniqueLocalMemory - memory the system allocated with LocalAlloc for the caller, null when empty
 //   UniqueRegKey      - open registry key, null when empty
 //   UniqueModule      - loaded library, null when empty
+//   UniqueFont        - GDI font, null when empty
+//   UniqueIcon        - icon loaded or created for the caller (not a shared one), null when empty
 #pragma once
 
 #include <windows.h>
@@ -95,6 +97,18 @@ struct ModuleTraits {
     static void Close(Handle handle) { FreeLibrary(handle); }
 };
 
+struct FontTraits {
+    using Handle = HFONT;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle font) { DeleteObject(font); }
+};
+
+struct IconTraits {
+    using Handle = HICON;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle icon) { DestroyIcon(icon); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
@@ -102,3 +116,5 @@ using UniqueScHandle = UniqueResource<ScHandleTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
+using UniqueFont = UniqueResource<FontTraits>;
+using UniqueIcon = UniqueResource<IconTraits>;

@@ -35,3 +35,83 @@ STRING DescribeMessageFont()
         ReleaseDC(nullptr, screen);
     return DescribeFont(metrics.lfMessageFont, dpi);
 }
+
+namespace {
+
+// Larger sizes are not fonts but typing errors; the bound also keeps the height arithmetic small.
+constexpr int MAX_FONT_POINTS = 1000;
+
+int ScreenVerticalDpi()
+{
+    HDC screen = GetDC(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : 96;
+}
+
+} // namespace
+
+bool ParseFontDescription(const char* description, int verticalDpi, LOGFONTA& font)
+{
+    font = {};
+    if (!description || verticalDpi <= 0 || *description < '0' || *description > '9')
+        return false;
+    int points = 0;
+    const char* p = description;
+    for (; *p >= '0' && *p <= '9'; p++) {
+        points = points * 10 + (*p - '0');
+        if (points > MAX_FONT_POINTS)
+            return false;
+    }
+    if (points == 0)
+        return false;
+    font.lfWeight = FW_NORMAL;
+    for (; *p && *p != '.'; p++) {
+        switch (*p) {
+        case 'B':
+            font.lfWeight = FW_BOLD;
+            break;
+        case 'I':
+            font.lfItalic = TRUE;
+            break;
+        case 'F':
+            font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+            break;
+        default:
+            return false;
+        }
+    }
+    if (*p != '.')
+        return false;
+    const char* face = p + 1;
+    size_t faceLength = strlen(face);
+    if (faceLength >= LF_FACESIZE)
+        return false;
+    memcpy(font.lfFaceName, face, faceLength + 1);
+    font.lfHeight = -MulDiv(points, verticalDpi, 72);
+    font.lfCharSet = ANSI_CHARSET; // code page 1252
+    font.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    font.lfQuality = DEFAULT_QUALITY;
+    return true;
+}
+
+HFONT CreateDescribedFont(const char* description, int size, int flags)
+{
+    int dpi = ScreenVerticalDpi();
+    LOGFONTA font;
+    if (!ParseFontDescription(description, dpi, font)) {
+        LogPrint("CreateDescribedFont %s refused\n", NullGuard(description, nullptr));
+        return nullptr;
+    }
+    if (size > 0 && size <= MAX_FONT_POINTS)
+        font.lfHeight = -MulDiv(size, dpi, 72);
+    if (flags & FONTFLAG_BOLD)
+        font.lfWeight = FW_BOLD;
+    if (flags & FONTFLAG_ITALIC)
+        font.lfItalic = TRUE;
+    if (flags & FONTFLAG_UNDERLINE)
+        font.lfUnderline = TRUE;
+    return CreateFontIndirectA(&font);
+}

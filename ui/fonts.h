@@ -12,3 +12,16 @@
 STRING DescribeFont(const LOGFONTA& font, int verticalDpi);
 // The description of the system's message font; empty when the system does not answer.
 STRING DescribeMessageFont();
+
+// Font factory, the reverse of DescribeFont: builds a font from a description
+// "<points>[B][I][F].<face>" for code page 1252.
+constexpr int FONTFLAG_BOLD = 0x1;
+constexpr int FONTFLAG_ITALIC = 0x2;
+constexpr int FONTFLAG_UNDERLINE = 0x4;
+
+// Fills font from description at verticalDpi dots per inch ("F" gives a fixed-pitch modern
+// face); false for a description that is not of that form or whose face does not fit.
+bool ParseFontDescription(const char* description, int verticalDpi, LOGFONTA& font);
+// A new font (owned by the caller) from description at the screen's resolution; size, when
+// above 0, replaces the described point size, and the FONTFLAG bits are added. Null on failure.
+HFONT CreateDescribedFont(const char* description, int size = 0, int flags = 0);
