@@ -53,10 +53,11 @@ public:
 };
 
 // Records the messages a window receives while it lives; the window's own procedure still
-// answers them.
+// answers them, except those it is told to swallow (answered 0, as a control that does not know
+// them would).
 class MessageSpy {
 public:
-    explicit MessageSpy(HWND window) : window(window)
+    explicit MessageSpy(HWND window, std::vector<UINT> swallow = {}) : window(window), swallowed(std::move(swallow))
     {
         active = this;
         original = reinterpret_cast<WNDPROC>(
@@ -78,10 +79,13 @@ private:
     static LRESULT CALLBACK Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
         active->messages.push_back(message);
+        if (std::find(active->swallowed.begin(), active->swallowed.end(), message) != active->swallowed.end())
+            return 0;
         return CallWindowProcA(active->original, window, message, wParam, lParam);
     }
 
     HWND window;
+    std::vector<UINT> swallowed;
     WNDPROC original = nullptr;
     static inline MessageSpy* active = nullptr;
 };
@@ -95,9 +99,14 @@ public:
     CheckCounter& operator=(const CheckCounter&) = delete;
 
     static inline std::vector<std::string> conditions;
+    static inline std::vector<std::string> infos;
 
 private:
-    static void Count(const char* condition, const char*) { conditions.emplace_back(condition ? condition : ""); }
+    static void Count(const char* condition, const char* info)
+    {
+        conditions.emplace_back(condition ? condition : "");
+        infos.emplace_back(info ? info : "");
+    }
     AssertObserver previous;
 };
 
@@ -112,6 +121,7 @@ protected:
     {
         ASSERT_TRUE(parent.IsValid());
         checks.conditions.clear();
+        checks.infos.clear();
     }
     HWND Parent() const { return parent.Hwnd(); }
 
@@ -324,6 +334,21 @@ TEST_F(UpDown, PositionsBeyondSixteenBitsGoThroughTheWideMessage)
     spin.SetRangeAndPos(40000, 0, 100000);
     EXPECT_EQ(spin.GetPos(), 40000);
     EXPECT_TRUE(checks.conditions.empty());
+}
+
+TEST_F(UpDown, ControlsWithoutTheWideMessages)
+{
+    MessageSpy oldControl(spin.Hwnd(), {UDM_GETRANGE32, UDM_GETPOS32, UDM_SETPOS32});
+    spin.SetRange(0, 100000);
+    EXPECT_EQ(checks.conditions, std::vector<std::string>{"lo!=-1 && hi!=-2"});
+    EXPECT_EQ(checks.infos, std::vector<std::string>{"COMCTL32 V4.71 or higher required"});
+    EXPECT_TRUE(oldControl.Saw(UDM_SETRANGE32)); // sent all the same
+
+    spin.SendMessage(UDM_SETRANGE32, static_cast<WPARAM>(-100), 100000);
+    spin.SendMessage(UDM_SETPOS, 0, MAKELPARAM(-7, 0));
+    EXPECT_EQ(spin.GetPos(), -7); // the 16-bit answer, sign-extended
+    spin.SetPos(40000);
+    EXPECT_EQ(checks.conditions.back(), "val==val2");
 }
 
 class Lists : public Controls {
