@@ -14,6 +14,7 @@
 #include "text/stringarray.h"
 #include "ui/buttons.h"
 #include "ui/controlfont.h"
+#include "ui/dialog.h"
 #include "ui/editfields.h"
 #include "ui/fonts.h"
 #include "ui/listcontrol.h"
@@ -167,10 +168,17 @@ TEST_F(Controls, CreationAddsTheClassAndStyleOfEachKind)
 
 TEST_F(Controls, MissingItemActsOnNothing)
 {
-    CONTROL missing(Parent(), 12345);
+    DIALOG dialog(200);
+    ASSERT_TRUE(dialog.IsValid());
+    CONTROL missing(dialog.Hwnd(), 12345);
     EXPECT_FALSE(missing.IsValid());
     EXPECT_EQ(missing.SetText("x"), 0);
     EXPECT_EQ(missing.Enable(1), 0);
+    {
+        CHECKBOX check(dialog.Hwnd(), 801);
+        check.SetCheck(1);
+    }
+    EXPECT_EQ(IsDlgButtonChecked(dialog.Hwnd(), 801), static_cast<UINT>(BST_CHECKED)); // attached, left alone
     UPDOWN spin(Parent(), 12345);
     spin.SetRangeAndPos(40000, 0, 100000);
     EXPECT_EQ(spin.GetPos(), 0);
