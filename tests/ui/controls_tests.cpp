@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,12 +54,13 @@ public:
     std::vector<int> buttons;
 };
 
-// Records the messages a window receives while it lives; the window's own procedure still
-// answers them, except those it is told to swallow (answered 0, as a control that does not know
-// them would).
+// Records the messages a window receives while it lives. The window's own procedure answers
+// them unless the answer function claims the message (true) and gives the result itself.
 class MessageSpy {
 public:
-    explicit MessageSpy(HWND window, std::vector<UINT> swallow = {}) : window(window), swallowed(std::move(swallow))
+    using Answer = std::function<bool(UINT message, LPARAM lParam, LRESULT& result)>;
+
+    explicit MessageSpy(HWND window, Answer answer = nullptr) : window(window), answer(std::move(answer))
     {
         active = this;
         original = reinterpret_cast<WNDPROC>(
@@ -80,13 +82,14 @@ private:
     static LRESULT CALLBACK Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
         active->messages.push_back(message);
-        if (std::find(active->swallowed.begin(), active->swallowed.end(), message) != active->swallowed.end())
-            return 0;
+        LRESULT result = 0;
+        if (active->answer && active->answer(message, lParam, result))
+            return result;
         return CallWindowProcA(active->original, window, message, wParam, lParam);
     }
 
     HWND window;
-    std::vector<UINT> swallowed;
+    Answer answer;
     WNDPROC original = nullptr;
     static inline MessageSpy* active = nullptr;
 };
@@ -295,6 +298,53 @@ TEST_F(Controls, RangeKinds)
     EXPECT_EQ(progress.SendMessage(PBM_GETPOS), 900);
 }
 
+TEST_F(Controls, EditStaticAndButtonImages)
+{
+    EDITFIELD edit(Parent(), 1101, 0, 0, 0, 100, 20, "0123456789");
+    edit.SetNumeric(1);
+    edit.SetWantReturn(1);
+    edit.SetReadOnly(1);
+    EXPECT_EQ(edit.GetStyle() & (ES_NUMBER | ES_WANTRETURN | ES_READONLY),
+              static_cast<DWORD>(ES_NUMBER | ES_WANTRETURN | ES_READONLY));
+    edit.SetNumeric(0);
+    edit.SetWantReturn(0);
+    EXPECT_EQ(edit.GetStyle() & (ES_NUMBER | ES_WANTRETURN), 0u);
+    edit.SetSel(2, 5);
+    int start = -1;
+    int end = -1;
+    edit.GetSel(&start, &end);
+    EXPECT_EQ(std::make_pair(start, end), std::make_pair(2, 5));
+    edit.LimitText(4);
+    EXPECT_EQ(edit.SendMessage(EM_GETLIMITTEXT), 4);
+
+    STATICICON icon(Parent(), 1102, 0, 0, 30, 32, 32);
+    HICON shown = LoadIconA(nullptr, MAKEINTRESOURCEA(32512)); // the system's application icon
+    icon.SetIcon(shown);
+    EXPECT_EQ(icon.GetIcon(), shown);
+
+    // The button of this program (no manifest) ignores image lists: the spy answers as a newer one.
+    PUSHBUTTON button(Parent(), 1103, 0, 0, 70, 80, 20, "image");
+    BUTTON_IMAGELIST seen = {};
+    int images = 0;
+    int width = 0;
+    MessageSpy spy(button.Hwnd(), [&](UINT message, LPARAM lParam, LRESULT& result) {
+        if (message != BCM_SETIMAGELIST)
+            return false;
+        seen = *reinterpret_cast<const BUTTON_IMAGELIST*>(lParam);
+        images = ImageList_GetImageCount(seen.himl);
+        int height = 0;
+        ImageList_GetIconSize(seen.himl, &width, &height);
+        result = TRUE;
+        return true;
+    });
+    EXPECT_EQ(button.SetIcon(shown), TRUE);
+    EXPECT_EQ(images, 1);
+    EXPECT_EQ(width, 16);
+    RECT margins = {2, 1, 4, 0};
+    EXPECT_TRUE(EqualRect(&seen.margin, &margins));
+    EXPECT_EQ(seen.uAlign, static_cast<UINT>(BUTTON_IMAGELIST_ALIGN_LEFT));
+}
+
 class UpDown : public Controls {
 protected:
     EDITFIELD buddy{Parent(), 701, 0, 10, 10, 60, 20};
@@ -346,7 +396,10 @@ TEST_F(UpDown, PositionsBeyondSixteenBitsGoThroughTheWideMessage)
 
 TEST_F(UpDown, ControlsWithoutTheWideMessages)
 {
-    MessageSpy oldControl(spin.Hwnd(), {UDM_GETRANGE32, UDM_GETPOS32, UDM_SETPOS32});
+    // Answered 0 and left alone, as by a control that does not know them.
+    MessageSpy oldControl(spin.Hwnd(), [](UINT message, LPARAM, LRESULT&) {
+        return message == UDM_GETRANGE32 || message == UDM_GETPOS32 || message == UDM_SETPOS32;
+    });
     spin.SetRange(0, 100000);
     EXPECT_EQ(checks.conditions, std::vector<std::string>{"lo!=-1 && hi!=-2"});
     EXPECT_EQ(checks.infos, std::vector<std::string>{"COMCTL32 V4.71 or higher required"});
