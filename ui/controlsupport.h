@@ -7,11 +7,4 @@
 
 // Sends control's parent the WM_COMMAND the control sends when the user acts on it (code 0
 // for a click, 1 for a selection change); the parent's answer, 0 without a parent.
-inline LRESULT SendCommandToParent(const CONTROL& control, int code)
-{
-    HWND parent = control.hWnd ? GetParent(control.hWnd) : nullptr;
-    if (!parent)
-        return 0;
-    return ::SendMessageA(parent, WM_COMMAND, MAKEWPARAM(control.WindowId & 0xFFFF, code),
-                          reinterpret_cast<LPARAM>(control.hWnd));
-}
+LRESULT SendCommandToParent(const CONTROL& control, int code);

@@ -24,6 +24,19 @@ void SetStyleBit(CONTROL& control, DWORD bit, int flag)
         control.RemoveStyle(bit);
 }
 
+// The decimal digits of value (1 for 0 to 9, 2 for 10 to 99, ...), the sign not counted.
+int DecimalDigits(int value)
+{
+    // Widened first: the magnitude of INT_MIN does not fit an int.
+    long long magnitude = std::llabs(static_cast<long long>(value));
+    int digits = 1;
+    while (magnitude >= 10) {
+        magnitude /= 10;
+        digits++;
+    }
+    return digits;
+}
+
 } // namespace
 
 EDITFIELD::EDITFIELD(HWND parent, int id) : CONTROL(parent, id) {}
@@ -76,18 +89,6 @@ LRESULT EDITFIELD::SetReadOnly(int flag)
 void EDITFIELD::SetWantReturn(int flag)
 {
     SetStyleBit(*this, ES_WANTRETURN, flag);
-}
-
-int DecimalDigits(int value)
-{
-    // Widened first: the magnitude of INT_MIN does not fit an int.
-    long long magnitude = std::llabs(static_cast<long long>(value));
-    int digits = 1;
-    while (magnitude >= 10) {
-        magnitude /= 10;
-        digits++;
-    }
-    return digits;
 }
 
 UPDOWN::UPDOWN(HWND parent, int id) : CONTROL(parent, id) {}

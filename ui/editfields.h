@@ -42,6 +42,3 @@ public:
 private:
     void AdoptBuddy(HWND parent, int buddyId);
 };
-
-// The decimal digits of value (1 for 0 to 9, 2 for 10 to 99, ...), the sign not counted.
-int DecimalDigits(int value);
