@@ -6,7 +6,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,13 +53,12 @@ public:
     std::vector<int> buttons;
 };
 
-// Records the messages a window receives while it lives. The window's own procedure answers
-// them unless the answer function claims the message (true) and gives the result itself.
+// Records the messages a window receives while it lives; the window's own procedure still
+// answers them, except those it is told to swallow (answered 0, as a control that does not know
+// them would).
 class MessageSpy {
 public:
-    using Answer = std::function<bool(UINT message, LPARAM lParam, LRESULT& result)>;
-
-    explicit MessageSpy(HWND window, Answer answer = nullptr) : window(window), answer(std::move(answer))
+    explicit MessageSpy(HWND window, std::vector<UINT> swallow = {}) : window(window), swallowed(std::move(swallow))
     {
         active = this;
         original = reinterpret_cast<WNDPROC>(
@@ -82,14 +80,13 @@ private:
     static LRESULT CALLBACK Record(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {
         active->messages.push_back(message);
-        LRESULT result = 0;
-        if (active->answer && active->answer(message, lParam, result))
-            return result;
+        if (std::find(active->swallowed.begin(), active->swallowed.end(), message) != active->swallowed.end())
+            return 0;
         return CallWindowProcA(active->original, window, message, wParam, lParam);
     }
 
     HWND window;
-    Answer answer;
+    std::vector<UINT> swallowed;
     WNDPROC original = nullptr;
     static inline MessageSpy* active = nullptr;
 };
@@ -322,24 +319,16 @@ TEST_F(Controls, EditStaticAndButtonImages)
     icon.SetIcon(shown);
     EXPECT_EQ(icon.GetIcon(), shown);
 
-    // The button of this program (no manifest) ignores image lists: the spy answers as a newer one.
     PUSHBUTTON button(Parent(), 1103, 0, 0, 70, 80, 20, "image");
+    EXPECT_TRUE(button.SetIcon(shown));
+    EXPECT_TRUE(button.SetIcon(shown)); // the second list replaces the first
     BUTTON_IMAGELIST seen = {};
-    int images = 0;
+    ASSERT_TRUE(button.SendMessage(BCM_GETIMAGELIST, 0, reinterpret_cast<LPARAM>(&seen)));
     int width = 0;
-    MessageSpy spy(button.Hwnd(), [&](UINT message, LPARAM lParam, LRESULT& result) {
-        if (message != BCM_SETIMAGELIST)
-            return false;
-        seen = *reinterpret_cast<const BUTTON_IMAGELIST*>(lParam);
-        images = ImageList_GetImageCount(seen.himl);
-        int height = 0;
-        ImageList_GetIconSize(seen.himl, &width, &height);
-        result = TRUE;
-        return true;
-    });
-    EXPECT_EQ(button.SetIcon(shown), TRUE);
-    EXPECT_EQ(images, 1);
-    EXPECT_EQ(width, 16);
+    int height = 0;
+    ASSERT_TRUE(ImageList_GetIconSize(seen.himl, &width, &height));
+    EXPECT_EQ(std::make_pair(width, height), std::make_pair(16, 16));
+    EXPECT_EQ(ImageList_GetImageCount(seen.himl), 1);
     RECT margins = {2, 1, 4, 0};
     EXPECT_TRUE(EqualRect(&seen.margin, &margins));
     EXPECT_EQ(seen.uAlign, static_cast<UINT>(BUTTON_IMAGELIST_ALIGN_LEFT));
@@ -396,10 +385,7 @@ TEST_F(UpDown, PositionsBeyondSixteenBitsGoThroughTheWideMessage)
 
 TEST_F(UpDown, ControlsWithoutTheWideMessages)
 {
-    // Answered 0 and left alone, as by a control that does not know them.
-    MessageSpy oldControl(spin.Hwnd(), [](UINT message, LPARAM, LRESULT&) {
-        return message == UDM_GETRANGE32 || message == UDM_GETPOS32 || message == UDM_SETPOS32;
-    });
+    MessageSpy oldControl(spin.Hwnd(), {UDM_GETRANGE32, UDM_GETPOS32, UDM_SETPOS32});
     spin.SetRange(0, 100000);
     EXPECT_EQ(checks.conditions, std::vector<std::string>{"lo!=-1 && hi!=-2"});
     EXPECT_EQ(checks.infos, std::vector<std::string>{"COMCTL32 V4.71 or higher required"});
