@@ -543,19 +543,25 @@ TEST_F(Controls, ControlFontPutsTheOldFontBack)
     STATICTEXT text(Parent(), 901, 0, 0, 0, 100, 20, "text");
     HFONT original = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     text.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(original));
+    HFONT first = nullptr;
+    HFONT second = nullptr;
     {
         CONTROLFONT font(Parent(), 901, "12B.Arial");
-        ASSERT_NE(font.Font(), nullptr);
+        first = font.Font();
+        ASSERT_NE(first, nullptr);
         EXPECT_EQ(reinterpret_cast<HFONT>(text.SendMessage(WM_GETFONT)), font.Font());
         EXPECT_FALSE(font.Set("12X.Arial")); // refused: the font stays
         EXPECT_EQ(reinterpret_cast<HFONT>(text.SendMessage(WM_GETFONT)), font.Font());
         EXPECT_TRUE(font.Set("8I.Courier New", 0, FONTFLAG_UNDERLINE));
+        second = font.Font();
+        EXPECT_EQ(GetObjectType(first), 0u); // deleted once replaced
         LOGFONTA made = {};
         GetObjectA(font.Font(), sizeof(made), &made);
         EXPECT_TRUE(made.lfItalic && made.lfUnderline);
         EXPECT_STREQ(made.lfFaceName, "Courier New");
     }
     EXPECT_EQ(reinterpret_cast<HFONT>(text.SendMessage(WM_GETFONT)), original);
+    EXPECT_EQ(GetObjectType(second), 0u);
 }
 
 TEST(FontDescription, ReadsWhatDescribeFontWrites)
