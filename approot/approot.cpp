@@ -12,6 +12,7 @@
 
 #include "approot/arguments.h"
 #include "diag/assert.h"
+#include "diag/crashdump.h"
 #include "diag/logit.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
@@ -223,6 +224,8 @@ int Start(HINSTANCE instance, APPMAINFUNC appMain)
     int argc = SplitCommandLine(commandLine.data(), programPath, slots, SPLIT_SLOTS);
 
     SetupHeap();
+    // Installs nothing yet: a switch handled in Init may raise the level.
+    SetCrashDumpLevel(0);
 
     // Without TZ the C runtime's time functions follow the system's time zone.
     _putenv("TZ=");
@@ -249,6 +252,7 @@ int Start(HINSTANCE instance, APPMAINFUNC appMain)
         FreeLibrary(systemLibrary);
         systemLibrary = nullptr;
     }
+    ReleaseCrashReserve();
     return result;
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "approot/appglobals.h"
+#include "diag/crashdump.h"
 #include "diag/logit.h"
 #include "osys/osys.h"
 #include "osys/osys_win32.h"
@@ -96,7 +97,10 @@ int AssertCheck(int ok, const char* condition, const char* file, int line, const
              "assert.log", report);
     STRING title = STRING(identity) + " / " + OSYS::GetLocaleTimeText();
     if (MessageBoxA(nullptr, dialogText, title.c_str(), MB_YESNO | MB_ICONERROR) == IDNO) {
-        // Declined: the program ends here, with an exit code that no orderly end returns.
+        // Declined: the program ends here. An installed crash handler writes a dump of this
+        // point; without one the exit code is one that no orderly end returns.
+        if (CrashDumpLevel() > 0)
+            RaiseCrashFault();
         LogSwitch("/LOGITCLOSE");
         ExitProcess(ASSERT_EXIT_CODE);
     }

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <initializer_list>
 
+#include "diag/crashdump.h"
 #include "osys/ostype.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
@@ -223,7 +224,8 @@ struct Header {
 };
 
 // The name is chosen and the file opened outside the line lock (both may log); the new
-// target is put in place and given its header under the lock.
+// target is put in place and given its header under the lock. The switch comes without its
+// leading '/' or '-'.
 void OpenTarget(const char* argument)
 {
     const char* colon = strchr(argument, ':');
@@ -249,8 +251,8 @@ void OpenTarget(const char* argument)
     // The name item holds 255 characters; a longer path is refused rather than cut.
     if (name.Length() >= static_cast<int>(sizeof(state.fileName)))
         return;
-    bool writeThrough = StartsWithNoCase(argument, "/LOGITHARD");
-    bool keep = StartsWithNoCase(argument, "/LOGITKEEP");
+    bool writeThrough = StartsWithNoCase(argument, "LOGITHARD");
+    bool keep = StartsWithNoCase(argument, "LOGITKEEP");
 
     HANDLE target = nullptr;
     bool ownsTarget = false, consoleAllocated = false;
@@ -324,28 +326,34 @@ int LogSwitch(const char* argument)
 {
     if (!argument || (argument[0] != '/' && argument[0] != '-'))
         return 0;
-    // A leading '-' counts as '/'.
-    STRING arg(argument);
-    arg[0] = '/';
-    const char* a = arg.c_str();
+    // A leading '-' counts as '/': the names are compared after it. No copy is made, as the
+    // crash handler closes the log through here while the heap may be broken.
+    const char* a = argument + 1;
     int handled = 1;
-    if (_stricmp(a, "/LOGIT") == 0 || StartsWithNoCase(a, "/LOGIT:") || _stricmp(a, "/LOGITKEEP") == 0 ||
-        StartsWithNoCase(a, "/LOGITKEEP:") || _stricmp(a, "/LOGITHARD") == 0 || StartsWithNoCase(a, "/LOGITHARD:")) {
+    if (_stricmp(a, "LOGIT") == 0 || StartsWithNoCase(a, "LOGIT:") || _stricmp(a, "LOGITKEEP") == 0 ||
+        StartsWithNoCase(a, "LOGITKEEP:")) {
         OpenTarget(a);
-    } else if (_stricmp(a, "/LOGDEBUG") == 0 || _stricmp(a, "/LOGDBG") == 0) {
+    } else if (_stricmp(a, "LOGITHARD") == 0 || StartsWithNoCase(a, "LOGITHARD:")) {
+        OpenTarget(a);
+        // A hard log asks for a dump of the crash it is meant to explain, also when it could not open.
+        SetCrashDumpLevel(CRASHDUMP_DEFAULT_LEVEL);
+    } else if (_stricmp(a, "LOGDEBUG") == 0 || _stricmp(a, "LOGDBG") == 0) {
         state.debuggerOutput = true;
-    } else if (StartsWithNoCase(a, "/LOG:")) {
-        state.levelMask |= static_cast<unsigned>(atoi(a + 5));
+    } else if (StartsWithNoCase(a, "LOG:")) {
+        state.levelMask |= static_cast<unsigned>(atoi(a + 4));
         if (!state.active)
-            OpenTarget("/LOGIT");
+            OpenTarget("LOGIT");
         LogPrint("LogitLevel %08x\n", state.levelMask.load());
-    } else if (StartsWithNoCase(a, "/D:")) {
-        state.levelMask |= static_cast<unsigned>(atoi(a + 3));
+    } else if (StartsWithNoCase(a, "D:")) {
+        state.levelMask |= static_cast<unsigned>(atoi(a + 2));
         LogPrint("LogitLevel %08x\n", state.levelMask.load());
-    } else if (_stricmp(a, "/LOGITCLOSE") == 0) {
+    } else if (_stricmp(a, "LOGITCLOSE") == 0) {
         CloseTarget();
-    } else if (_stricmp(a, "/NOASSERT") == 0) {
+    } else if (_stricmp(a, "NOASSERT") == 0) {
         state.noAssert = !state.noAssert;
+    } else if (StartsWithNoCase(a, "CRASHDUMP")) {
+        // Any text may follow the name; only ":n" chooses the level.
+        SetCrashDumpLevel(a[9] == ':' ? atoi(a + 10) : CRASHDUMP_DEFAULT_LEVEL);
     } else {
         handled = 0;
     }
@@ -405,7 +413,7 @@ int LogHotkey(unsigned message, uintptr_t wparam, intptr_t lparam)
     case VK_F9:
         PlayBeeps({{880, 100, 10}, {660, 100, 10}, {440, 100, 10}, {440, 100, 10}, {440, 100, 10}});
         // A support engineer asks for a crash on purpose, to test the dump path.
-        RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+        RaiseCrashFault();
         return 1;
     default:
         return 0;

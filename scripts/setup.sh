@@ -9,6 +9,7 @@ packages=(
     cmake ninja-build
     googletest             # GoogleTest sources, built with the cross compilers
     wine wine64            # runs the Windows programs and their tests
+    wine64-tools           # winedump, which the crash test reads the minidumps with
     xvfb x11-utils         # a display for windows and message boxes; xdpyinfo to wait for it
     fp-utils               # chmcmd, which compiles the help file the help-file tests show
 )

@@ -1,0 +1,446 @@
+#include "diag/crashdump.h"
+
+#include <dbghelp.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "approot/appglobals.h"
+#include "diag/logit.h"
+#include "osys/handles.h"
+#include "osys/osys_win32.h"
+
+#ifndef TARVO_CRASH_REPORT_SERVER
+#error "TARVO_CRASH_REPORT_SERVER names the web server of the crash-report form"
+#endif
+
+// Everything the handler builds after the fault lives in fixed buffers on its stack: the heap
+// may be what failed, and the text pool's lock may be held by the faulting thread.
+
+namespace {
+
+// The version text of the program's identity; only a language module would change it.
+constexpr char VERSION_TEXT[] = "0.00";
+constexpr size_t CHUNK_SIZE = 4096;
+// A path, an address and a question text of the handler.
+constexpr size_t PATH_SIZE = 1024;
+constexpr size_t ADDRESS_SIZE = 4096;
+constexpr size_t QUESTION_SIZE = 4096;
+// A file system allows 255 characters for one name.
+constexpr size_t NAME_MAX_LENGTH = 255;
+
+std::atomic<int> dumpLevel{0};
+std::unique_ptr<char[]> reserve;
+char userData[CRASH_USER_DATA_MAX + 1] = {};
+// The thread inside the handler; 0 while no fault is handled.
+std::atomic<DWORD> handlerThread{0};
+
+struct DumpKind {
+    const char* name;
+    DWORD type;
+};
+
+constexpr DumpKind dumpKinds[5] = {
+    {"TINY", MiniDumpNormal},
+    {"MINI", MiniDumpScanMemory | MiniDumpWithIndirectlyReferencedMemory | MiniDumpWithProcessThreadData},
+    {"TARVO", MiniDumpScanMemory | MiniDumpWithIndirectlyReferencedMemory | MiniDumpWithProcessThreadData |
+                  MiniDumpWithDataSegs | MiniDumpWithHandleData},
+    {"MIDI", MiniDumpWithDataSegs | MiniDumpWithHandleData | MiniDumpWithUnloadedModules |
+                 MiniDumpWithProcessThreadData | MiniDumpWithPrivateReadWriteMemory},
+    {"MAXI", MiniDumpWithFullMemory | MiniDumpWithHandleData | MiniDumpWithUnloadedModules |
+                 MiniDumpWithProcessThreadData},
+};
+
+const DumpKind& KindOf(int level)
+{
+    int index = level % 5;
+    return dumpKinds[index < 0 ? index + 5 : index];
+}
+
+using MiniDumpWriteDumpFn = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE, PMINIDUMP_EXCEPTION_INFORMATION,
+                                          PMINIDUMP_USER_STREAM_INFORMATION, PMINIDUMP_CALLBACK_INFORMATION);
+
+struct GzFileTraits {
+    using Handle = gzFile;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle handle) { gzclose(handle); }
+};
+using UniqueGzFile = UniqueResource<GzFileTraits>;
+
+bool FileExists(const char* path)
+{
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Appends text to out at *used; false when it does not fit.
+bool Append(char* out, size_t size, size_t* used, const char* text)
+{
+    int n = snprintf(out + *used, size - *used, "%s", text);
+    if (n < 0 || static_cast<size_t>(n) >= size - *used)
+        return false;
+    *used += static_cast<size_t>(n);
+    return true;
+}
+
+// The desktop folder as the user's shell folders name it, ending in '\'; false when there is
+// none. Read here into a fixed buffer rather than through OSYS::GetSystemPath, whose text
+// takes the text pool's lock.
+bool DesktopFolder(char* out, size_t size)
+{
+    char raw[PATH_SIZE] = {};
+    DWORD rawSize = sizeof(raw) - 1;
+    if (RegGetValueA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                     "Desktop", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, raw,
+                     &rawSize) != ERROR_SUCCESS)
+        return false;
+    DWORD n = ExpandEnvironmentStringsA(raw, out, static_cast<DWORD>(size) - 1);
+    if (n <= 1 || n > size - 1)
+        return false;
+    size_t length = strlen(out);
+    if (out[length - 1] != '\\') {
+        if (length + 2 > size)
+            return false;
+        out[length] = '\\';
+        out[length + 1] = 0;
+    }
+    return true;
+}
+
+// The folder of the program file, ending in '\'.
+bool ProgramFolder(char* out, size_t size)
+{
+    DWORD n = GetModuleFileNameA(nullptr, out, static_cast<DWORD>(size));
+    if (n == 0 || n >= size)
+        return false;
+    char* slash = strrchr(out, '\\');
+    if (!slash)
+        return false;
+    slash[1] = 0;
+    return true;
+}
+
+// Converts text from the system code page to UTF-8 into out; false when it does not fit.
+bool SystemToUtf8(char* out, size_t size, const char* text)
+{
+    wchar_t wide[ADDRESS_SIZE];
+    int n = MultiByteToWideChar(CP_ACP, 0, text, -1, wide, static_cast<int>(std::size(wide)));
+    if (n <= 0)
+        return false;
+    return WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, static_cast<int>(size), nullptr, nullptr) > 0;
+}
+
+bool AppendEncoded(char* out, size_t size, size_t* used, const char* value)
+{
+    char utf8[ADDRESS_SIZE];
+    char encoded[ADDRESS_SIZE];
+    return SystemToUtf8(utf8, sizeof(utf8), value) && PercentEncode(encoded, sizeof(encoded), utf8) &&
+           Append(out, size, used, encoded);
+}
+
+bool WriteDumpWith(MiniDumpWriteDumpFn writeDump, const char* path, DWORD dumpType, EXCEPTION_POINTERS* exception)
+{
+    UniqueFileHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        LogPrint("TARVOAPP::WriteDumpToFileHandler cannot create %s (error %lu)\n", path, GetLastError());
+        return false;
+    }
+    MINIDUMP_EXCEPTION_INFORMATION parameter = {GetCurrentThreadId(), exception, FALSE};
+    if (!writeDump(GetCurrentProcess(), GetCurrentProcessId(), file.get(), static_cast<MINIDUMP_TYPE>(dumpType),
+                   exception ? &parameter : nullptr, nullptr, nullptr)) {
+        LogPrint("TARVOAPP::WriteDumpToFileHandler MiniDumpWriteDump failed (error %lu)\n", GetLastError());
+        return false;
+    }
+    return true;
+}
+
+// The name chosen for the dump: the first candidate that exists neither plain nor as ".gz";
+// when all 100 exist, the last one, which is then overwritten.
+bool ChooseDumpName(char* out, size_t size, const char* folder, const char* base, const char* user,
+                    const char* kind)
+{
+    char compressed[PATH_SIZE + 4];
+    for (int n = 0; n < 100; n++) {
+        if (!CrashDumpFileName(out, size, folder, base, user, n, kind))
+            return false;
+        snprintf(compressed, sizeof(compressed), "%s.gz", out);
+        if (!FileExists(out) && !FileExists(compressed))
+            return true;
+    }
+    return true;
+}
+
+// The Yes/No question before anything is written; true for Yes.
+bool AskToWrite(const char* base, const char* fileName, const char* folder)
+{
+    char folderText[PATH_SIZE];
+    snprintf(folderText, sizeof(folderText), "%s", folder);
+    size_t length = strlen(folderText);
+    if (length > 0 && folderText[length - 1] == '\\')
+        folderText[length - 1] = 0;
+    char question[QUESTION_SIZE];
+    if (IsGerman())
+        snprintf(question, sizeof(question),
+                 "Das Programm %s hat einen Fehler verursacht und muss beendet werden.\n\nSie k\xF6nnen eine Datei "
+                 "mit Crash-Informationen per Web-Upload oder Email \nan Tarvo senden. Dies kann helfen, den Fehler "
+                 "in zuk\xFCnftigen Versionen\nzu beheben.\n\n Filename: %s\n (im Ordner '%s')\n\nWollen Sie die "
+                 "Crash-Informationen erzeugen und an Tarvo senden(zum Upload \xF6\x66\x66net sich ein "
+                 "Web-Formular)?",
+                 base, fileName, folderText);
+    else
+        snprintf(question, sizeof(question),
+                 "The program %s has encountered an error and will be terminated.\n\nYou can choose to create a file "
+                 "containing crash-debugging information,\nfor upload to Tarvo. These files can help to fix these "
+                 "crashes in \nfuture versions of the product.\n\n Filename: %s\n (in folder '%s')\n\nDo you now want "
+                 "to create and send the crash-information (a web browser will open with an upload form to send the "
+                 "file)?",
+                 base, fileName, folderText);
+    return MessageBoxA(nullptr, question, gAppName.c_str(), MB_YESNO | MB_ICONQUESTION | MB_SETFOREGROUND) == IDYES;
+}
+
+// Steps 2 to 10 of the handler; returns the filter result.
+LONG WriteReport(EXCEPTION_POINTERS* exception)
+{
+    char folder[PATH_SIZE];
+    bool onDesktop = DesktopFolder(folder, sizeof(folder));
+    if (!onDesktop && !ProgramFolder(folder, sizeof(folder)))
+        folder[0] = 0;
+
+    char user[CRASH_USER_NAME_MAX + 1] = {};
+    DWORD userSize = sizeof(user);
+    if (!GetUserNameA(user, &userSize))
+        user[0] = 0;
+
+    UniqueModule dbghelp(OSYS::LoadSystemLibrary("dbghelp.dll"));
+    auto writeDump = OSYS::GetFunction<MiniDumpWriteDumpFn>(dbghelp.get(), "MiniDumpWriteDump");
+    if (!dbghelp || !writeDump) {
+        LogPrint("TARVOAPP::WriteDumpToFileHandler failed to load dll or proc address (%p/%p)\n",
+                 static_cast<void*>(dbghelp.get()), reinterpret_cast<void*>(writeDump));
+        return 0;
+    }
+
+    int level = dumpLevel.load();
+    char base[256];
+    char dumpPath[PATH_SIZE];
+    if (!CrashBaseName(base, sizeof(base), gAppName.c_str(), VERSION_TEXT) ||
+        !ChooseDumpName(dumpPath, sizeof(dumpPath), folder, base, user, CrashDumpKindName(level))) {
+        LogPrint("TARVOAPP::WriteDumpToFileHandler no room for the dump's name\n");
+        return 1;
+    }
+    const char* fileName = dumpPath + strlen(folder);
+
+    if (!LogIsEnabled() && !AskToWrite(base, fileName, folder))
+        return 1;
+
+    if (!WriteDumpWith(writeDump, dumpPath, CrashDumpType(level), exception))
+        return 1;
+    if (!CompressDumpFile(dumpPath))
+        LogPrint("TARVOAPP::WriteDumpToFileHandler kept the dump uncompressed\n");
+    LogPrint("TARVOAPP::WriteDumpToFileHandler dump file written (%s)\n", dumpPath);
+
+    // The form asks the user to upload a file from the desktop; a dump elsewhere goes by hand.
+    if (onDesktop) {
+        char address[ADDRESS_SIZE];
+        if (CrashReportAddress(address, sizeof(address), TARVO_CRASH_REPORT_SERVER, fileName, IsGerman(), userData))
+            OSYS::OpenDocument(address, nullptr);
+    }
+    return 1;
+}
+
+} // namespace
+
+void SetCrashDumpLevel(int level)
+{
+    int current = dumpLevel.load();
+    while (level != 0 && level > current && !dumpLevel.compare_exchange_weak(current, level)) {
+    }
+    if (dumpLevel.load() == 0)
+        return;
+    if (!reserve) {
+        reserve = std::make_unique<char[]>(CRASH_RESERVE_SIZE);
+        // Checked once, at the first installation; the handler checks again when it runs.
+        UniqueModule dbghelp(OSYS::LoadSystemLibrary("dbghelp.dll"));
+        bool canDump = OSYS::GetFunction<MiniDumpWriteDumpFn>(dbghelp.get(), "MiniDumpWriteDump") != nullptr;
+        LogPrint("SetCrashDumpLevel %d: dumps %s, debugger %s\n", dumpLevel.load(),
+                 canDump ? "can be written" : "cannot be written (no dbghelp)",
+                 IsDebuggerPresent() ? "attached" : "not attached");
+    }
+    SetUnhandledExceptionFilter(TARVOAPP::WriteDumpToFileHandler);
+}
+
+int CrashDumpLevel()
+{
+    return dumpLevel.load();
+}
+
+void SetCrashUserData(const char* text)
+{
+    snprintf(userData, sizeof(userData), "%s", text ? text : "");
+}
+
+void ReleaseCrashReserve()
+{
+    reserve.reset();
+}
+
+void RaiseCrashFault()
+{
+    // Through a volatile address the compiler cannot prove invalid, so the write is kept.
+    volatile uintptr_t invalidAddress = 0x10;
+    *reinterpret_cast<volatile int*>(invalidAddress) = 0;
+}
+
+const char* CrashDumpKindName(int level)
+{
+    return KindOf(level).name;
+}
+
+DWORD CrashDumpType(int level)
+{
+    return KindOf(level).type;
+}
+
+bool CrashBaseName(char* out, size_t size, const char* appName, const char* version)
+{
+    if (size == 0)
+        return false;
+    size_t used = 0;
+    for (const char* part : {appName, version}) {
+        for (const char* p = part; *p; p++) {
+            if (*p == '.')
+                continue;
+            if (used + 1 >= size)
+                return false;
+            // Upper-cased as STRING::ToUpper does: ASCII letters only.
+            out[used++] = (*p >= 'a' && *p <= 'z') ? static_cast<char>(*p - 'a' + 'A') : *p;
+        }
+    }
+    out[used] = 0;
+    return true;
+}
+
+bool CrashDumpFileName(char* out, size_t size, const char* folder, const char* base, const char* user, int n,
+                       const char* kind)
+{
+    char suffix[8] = {};
+    if (n > 0)
+        snprintf(suffix, sizeof(suffix), "%d", n);
+    // The name around the user: "Tarvo.CrashInfo." base "." user suffix "." kind ".dmp.gz".
+    size_t fixed = strlen("Tarvo.CrashInfo.") + strlen(base) + 1 + strlen(suffix) + 1 + strlen(kind) +
+                   strlen(".dmp.gz");
+    if (fixed >= NAME_MAX_LENGTH)
+        return false;
+    size_t userRoom = NAME_MAX_LENGTH - fixed;
+    char userPart[CRASH_USER_NAME_MAX + 1];
+    size_t length = 0;
+    for (; user[length] && length < userRoom && length < CRASH_USER_NAME_MAX; length++)
+        userPart[length] = user[length] == ' ' ? '_' : user[length];
+    userPart[length] = 0;
+    int written =
+        snprintf(out, size, "%sTarvo.CrashInfo.%s.%s%s.%s.dmp", folder, base, userPart, suffix, kind);
+    return written > 0 && static_cast<size_t>(written) < size;
+}
+
+bool PercentEncode(char* out, size_t size, const char* text)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    if (size == 0)
+        return false;
+    size_t used = 0;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; p++) {
+        bool unreserved = (*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z') || (*p >= '0' && *p <= '9') ||
+                          *p == '-' || *p == '.' || *p == '_' || *p == '~';
+        size_t need = unreserved ? 1 : 3;
+        if (used + need >= size)
+            return false;
+        if (unreserved) {
+            out[used++] = static_cast<char>(*p);
+        } else {
+            out[used++] = '%';
+            out[used++] = hex[*p >> 4];
+            out[used++] = hex[*p & 0xF];
+        }
+    }
+    out[used] = 0;
+    return true;
+}
+
+bool CrashReportAddress(char* out, size_t size, const char* server, const char* dumpName, bool german,
+                        const char* userData)
+{
+    size_t used = 0;
+    if (size == 0)
+        return false;
+    out[0] = 0;
+    return Append(out, size, &used, server) && Append(out, size, &used, "/common/crashreport.php?filename=") &&
+           AppendEncoded(out, size, &used, dumpName) && (!german || Append(out, size, &used, "&html=htm")) &&
+           (!userData || !*userData ||
+            (Append(out, size, &used, "&userdata=") && AppendEncoded(out, size, &used, userData)));
+}
+
+bool WriteMiniDump(const char* path, DWORD dumpType, EXCEPTION_POINTERS* exception)
+{
+    UniqueModule dbghelp(OSYS::LoadSystemLibrary("dbghelp.dll"));
+    auto writeDump = OSYS::GetFunction<MiniDumpWriteDumpFn>(dbghelp.get(), "MiniDumpWriteDump");
+    return writeDump && WriteDumpWith(writeDump, path, dumpType, exception);
+}
+
+bool CompressDumpFile(const char* path)
+{
+    char compressedPath[PATH_SIZE + 4];
+    int n = snprintf(compressedPath, sizeof(compressedPath), "%s.gz", path);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof(compressedPath))
+        return false;
+    bool written = false;
+    {
+        UniqueFileHandle dump(
+            CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueGzFile compressed(dump ? gzopen(compressedPath, "wb") : nullptr);
+        if (!compressed)
+            return false;
+        char chunk[CHUNK_SIZE];
+        DWORD got = 0;
+        unsigned long long total = 0;
+        bool ok = true;
+        while (ok && ReadFile(dump.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) {
+            ok = gzwrite(compressed.get(), chunk, got) == static_cast<int>(got);
+            total += got;
+        }
+        // Only the close flushes the last block: its result decides whether the copy is whole.
+        written = gzclose(compressed.release()) == Z_OK && ok && total > 0;
+    }
+    if (!written) {
+        DeleteFileA(compressedPath);
+        return false;
+    }
+    DeleteFileA(path);
+    return true;
+}
+
+namespace TARVOAPP {
+
+LONG WINAPI WriteDumpToFileHandler(EXCEPTION_POINTERS* exception)
+{
+    DWORD self = GetCurrentThreadId();
+    DWORD running = 0;
+    if (!handlerThread.compare_exchange_strong(running, self)) {
+        // A fault inside the handler ends the process here instead of entering it again.
+        if (running == self)
+            TerminateProcess(GetCurrentProcess(), exception && exception->ExceptionRecord
+                                                      ? exception->ExceptionRecord->ExceptionCode
+                                                      : EXCEPTION_ACCESS_VIOLATION);
+        // Another thread faulted while the dump is written: the first fault ends the process.
+        Sleep(INFINITE);
+    }
+    LogPrint("TARVOAPP::WriteDumpToFileHandler entered\n");
+    ReleaseCrashReserve();
+    LONG result = WriteReport(exception);
+    LogPrint("TARVOAPP::WriteDumpToFileHandler finished\n");
+    LogSwitch("/LOGITCLOSE");
+    return result;
+}
+
+} // namespace TARVOAPP
