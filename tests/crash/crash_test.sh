@@ -1,0 +1,200 @@
+#!/bin/bash
+# Real crashes of crashprog in a private Wine prefix: the compressed minidump on the desktop
+# (checked with gzip and Wine's own winedump), its file names, the question box, the assertion
+# answered No, the F9 hotkey, the report address handed to the prefix's web handler (a
+# recorder, never a browser) and the failures the handler must survive.
+#   crash_test.sh <crashprog.exe> <boxwatch.exe>
+set -u
+prog_host="$1"
+boxwatch_host="$2"
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
+
+failures=0
+pass() { echo "ok   $1"; }
+fail() { echo "FAIL $1"; failures=$((failures + 1)); }
+check() { # check DESCRIPTION COMMAND...
+    local description="$1"
+    shift
+    if "$@"; then pass "$description"; else fail "$description"; fi
+}
+
+work="$WINEPREFIX/crashtest"
+mkdir -p "$work"
+work_win="$(winepath -w "$work")"
+prog="$(winepath -w "$prog_host")"
+user_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders'
+shell_folders='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders'
+
+# The program's view of the desktop and the user.
+mapfile -t seen < <(wine "$prog_host" /DESKTOP | tr -d '\r')
+desktop_win="${seen[0]:-}"
+user="${seen[1]:-}"
+desktop="$(winepath -u "$desktop_win")"
+desktop="${desktop%/}"
+if [ -z "$desktop_win" ] || [ -z "$user" ]; then
+    echo "FAIL crashprog /DESKTOP printed no desktop folder or user"
+    exit 1
+fi
+# Wine links the prefix's desktop to the host's home: a real folder keeps the dumps in the prefix.
+if [ -L "$desktop" ]; then
+    rm "$desktop"
+fi
+mkdir -p "$desktop"
+
+# Every web address goes to a recorder: crashprog /RECORD writes its command line to a file.
+record="$work/address.txt"
+for scheme in http https; do
+    wine reg add "HKCR\\$scheme\\shell\\open\\command" /ve /f \
+        /d "\"$prog\" /RECORD:$work_win\\address.txt \"%1\"" >/dev/null 2>&1
+done
+wine start /wait https://probe.example/ >/dev/null 2>&1
+for _ in $(seq 1 50); do [ -s "$record" ] && break; sleep 0.2; done
+if ! grep -q 'https://probe.example/' "$record" 2>/dev/null; then
+    echo "FAIL the web handler of the prefix is not the recorder; no crash is run"
+    exit 1
+fi
+rm -f "$record"
+
+# The address the recorder received last (waits for it up to 20 s); empty when none came.
+recorded_address() {
+    for _ in $(seq 1 100); do [ -s "$record" ] && break; sleep 0.2; done
+    [ -s "$record" ] && sed -n 's/.*"\(https:[^"]*\)".*/\1/p' "$record" | tr -d '\r'
+    rm -f "$record"
+}
+
+# Points the desktop at another folder (Windows path; empty for none) for the programs that follow.
+set_desktop() {
+    wine reg add "$user_folders" /v Desktop /d "$1" /f >/dev/null 2>&1
+    wine reg add "$shell_folders" /v Desktop /d "$1" /f >/dev/null 2>&1
+}
+
+# Checks that a compressed dump is a gzip file holding a minidump of an access violation.
+# The address is the one the fault wrote to (the access violation's second parameter).
+check_minidump_gz() { # check_minidump_gz NAME FILE.gz ADDRESS
+    local name="$1" file="$2"
+    check "$name: gzip accepts the compressed dump" gzip -t "$file"
+    gzip -dc "$file" >"$work/dump.dmp"
+    check_minidump "$name" "$work/dump.dmp" "$3"
+}
+
+check_minidump() { # check_minidump NAME FILE.dmp ADDRESS
+    local name="$1" dump="$2" address="$3" listing
+    listing="$(winedump-stable dump "$dump" 2>&1)"
+    check "$name: winedump reads a minidump" grep -q '^Signature: 0x504d444d (MDMP)' <<<"$listing"
+    check "$name: the thread list is not empty" grep -qE '^Stream \[[0-9]+\]: Threads: [1-9]' <<<"$listing"
+    check "$name: the exception stream holds the access violation at $address" \
+        grep -qzE 'Stream \[[0-9]+\]: Exception:.*ExceptionCode: 0xc0000005.*\[1\] : '"$address"'\b' <<<"$listing"
+}
+
+base="Tarvo.CrashInfo.SERVICE000.$user"
+expected_rc=5 # the low byte of the exit code c0000005 the system gives a crashed process
+
+echo "--- /CRASHDUMP:2 with the log on, user data that needs escaping (127 characters)"
+# 127 characters cycling through these, with their encodings written out by hand.
+plain=(a ' ' '&' '=' '#' '?' / % + ';' '~' . _ - Z 9)
+escaped=(a %20 %26 %3D %23 %3F %2F %25 %2B %3B '~' . _ - Z 9)
+user_data="" encoded=""
+for i in $(seq 0 126); do
+    user_data+="${plain[i % 16]}"
+    encoded+="${escaped[i % 16]}"
+done
+wine "$prog_host" /CRASHDUMP:2 "/LOGIT:$work_win\\log1.txt" "/USERDATA:$user_data" /FAULT
+rc=$?
+check "the fault ends the program (exit code $rc)" test $rc -eq $expected_rc
+check "the compressed dump is on the desktop" test -f "$desktop/$base.TARVO.dmp.gz"
+check "the raw dump is gone" test ! -e "$desktop/$base.TARVO.dmp"
+check_minidump_gz "first crash" "$desktop/$base.TARVO.dmp.gz" 0x20
+address="$(recorded_address)"
+check "the report address carries the file name and the percent-encoded user data" \
+    test "$address" = "https://www.tarvo.example/common/crashreport.php?filename=$base.TARVO.dmp&userdata=$encoded"
+tr -d '\r' <"$work/log1.txt" >"$work/log1.lf"
+check "the log has the handler's lines" grep -q "WriteDumpToFileHandler entered" "$work/log1.lf"
+check "the log names the dump" grep -qF "WriteDumpToFileHandler dump file written (${desktop_win}$base.TARVO.dmp)" \
+    "$work/log1.lf"
+check "the log's last line is the handler's end" test "$(tail -1 "$work/log1.lf" | sed 's/^\[[^]]*\] //')" = \
+    "TARVOAPP::WriteDumpToFileHandler finished"
+
+echo "--- a second crash while the first dump exists"
+wine "$prog_host" /CRASHDUMP "/LOGIT:$work_win\\log2.txt" /FAULT
+check "the second dump gets the suffix 1" test -f "$desktop/${base}1.TARVO.dmp.gz"
+check "without user data the address ends with the file name" \
+    test "$(recorded_address)" = "https://www.tarvo.example/common/crashreport.php?filename=${base}1.TARVO.dmp"
+
+echo "--- /CRASHDUMP:4 /CRASHDUMP:1 keeps level 4"
+wine "$prog_host" /CRASHDUMP:4 /CRASHDUMP:1 "/LOGIT:$work_win\\log3.txt" /FAULT
+# The suffix counts per kind: no MAXI dump exists yet.
+check "the dump is a MAXI dump" test -f "$desktop/$base.MAXI.dmp.gz"
+recorded_address >/dev/null
+
+echo "--- the log off: the question answered No"
+before="$(ls "$desktop" | wc -l)"
+boxes="$(wine "$boxwatch_host" --answer=no -- "$prog" /CRASHDUMP /FAULT | tr -d '\r')"
+check "the question names the program, the file and the folder" grep -qF \
+    "BOX title=service text=The program SERVICE000 has encountered an error and will be terminated.\\n\\nYou can choose to create a file containing crash-debugging information,\\nfor upload to Tarvo." <<<"$boxes"
+check "the question names the file and the folder" grep -qF \
+    "Filename: ${base}2.TARVO.dmp\\n (in folder '${desktop_win%\\}')" <<<"$boxes"
+check "No writes nothing" test "$(ls "$desktop" | wc -l)" -eq "$before"
+check "No opens no address" test -z "$(recorded_address)"
+
+echo "--- the log off, German: the question answered Yes"
+boxes="$(wine "$boxwatch_host" --answer=yes -- "$prog" /LANG:GER /CRASHDUMP:7 /FAULT | tr -d '\r')"
+check "the question is German" grep -qF "text=Das Programm SERVICE000 hat einen Fehler verursacht" <<<"$boxes"
+check "Yes writes the dump (level 7 is a TARVO dump)" test -f "$desktop/${base}2.TARVO.dmp.gz"
+check "the German address asks for the German form" \
+    test "$(recorded_address)" = "https://www.tarvo.example/common/crashreport.php?filename=${base}2.TARVO.dmp&html=htm"
+
+echo "--- an assertion answered No"
+boxes="$(wine "$boxwatch_host" --answer=no -- "$prog" /CRASHDUMP "/LOGIT:$work_win\\log5.txt" /ASSERT | tr -d '\r')"
+check "the assertion box was shown" grep -q "BOX title=Tarvo service (0.00)" <<<"$boxes"
+check "the declined assertion ends through the handler" test -f "$desktop/${base}3.TARVO.dmp.gz"
+check_minidump_gz "assertion" "$desktop/${base}3.TARVO.dmp.gz" 0x10
+recorded_address >/dev/null
+
+echo "--- Ctrl+Shift+F9 in a window that hands its messages to LogHotkey"
+wine "$prog_host" "/LOGITHARD:$work_win\\log6.txt" /F9
+rc=$?
+check "the hotkey crashes the program (exit code $rc)" test $rc -eq $expected_rc
+check "/LOGITHARD installed the handler: the dump is written" test -f "$desktop/${base}4.TARVO.dmp.gz"
+check_minidump_gz "hotkey" "$desktop/${base}4.TARVO.dmp.gz" 0x10
+recorded_address >/dev/null
+
+echo "--- no switch: no handler"
+before="$(ls "$desktop" | wc -l)"
+wine "$prog_host" "/LOGIT:$work_win\\log7.txt" /FAULT >/dev/null 2>&1
+rc=$?
+check "the fault still ends the program (exit code $rc)" test $rc -ne 0 -a $rc -ne 3
+check "no dump is written" test "$(ls "$desktop" | wc -l)" -eq "$before"
+check "the handler did not run" test -z "$(grep WriteDumpToFileHandler "$work/log7.txt")"
+
+echo "--- a desktop folder that cannot be written"
+set_desktop 'Z:\proc'
+wine "$prog_host" /CRASHDUMP "/LOGIT:$work_win\\log8.txt" /FAULT
+rc=$?
+check "the program still ends (exit code $rc)" test $rc -eq $expected_rc
+check "the log says the dump could not be created" grep -q "cannot create Z:\\\\proc\\\\$base.TARVO.dmp" "$work/log8.txt"
+check "nothing is opened" test -z "$(recorded_address)"
+
+echo "--- no desktop folder: the program's folder, and no form"
+set_desktop ''
+prog_dir="$(dirname "$prog_host")"
+rm -f "$prog_dir"/Tarvo.CrashInfo.*
+wine "$prog_host" /CRASHDUMP "/LOGIT:$work_win\\log9.txt" /FAULT
+check "the dump is beside the program" test -f "$prog_dir/$base.TARVO.dmp.gz"
+check "no form is opened for it" test -z "$(recorded_address)"
+rm -f "$prog_dir"/Tarvo.CrashInfo.*
+
+echo "--- the compressed copy cannot be written: the raw dump stays"
+mkdir -p "$work/full"
+set_desktop "$work_win\\full"
+touch "$work/full/$base.TARVO.dmp"
+for n in $(seq 1 98); do touch "$work/full/$base$n.TARVO.dmp"; done
+# The last name is the one used when all 100 exist; its compressed copy is Linux's full disk.
+ln -s /dev/full "$work/full/${base}99.TARVO.dmp.gz"
+wine "$prog_host" /CRASHDUMP "/LOGIT:$work_win\\log10.txt" /FAULT
+check "the raw dump stays when its copy fails" test -s "$work/full/${base}99.TARVO.dmp"
+check_minidump "uncompressed" "$work/full/${base}99.TARVO.dmp" 0x20
+check "the log says the dump was kept uncompressed" grep -q "kept the dump uncompressed" "$work/log10.txt"
+recorded_address >/dev/null
+
+echo "crash: $failures failure(s)"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,116 @@
+// crashprog: a program on the class library that crashes on request, for crash_test.sh.
+// It starts through TARVOAPP::Start, so the library's switches (/CRASHDUMP, /LOGIT, ...) act
+// as in any program; its dumps are named as service.exe's would be (SERVICE000). Its own
+// switches:
+//   /DESKTOP      prints the desktop folder and the user name, one per line, and ends
+//   /USERDATA:t   sets the crash user data to t
+//   /FAULT        writes to an invalid address
+//   /ASSERT       fails an assertion (answered No by the caller, it ends the program)
+//   /F9           shows a window whose procedure passes every message to LogHotkey and
+//                 types Ctrl+Shift+F9 into it
+//   /RECORD:file  writes its own command line to file (the stand-in for a browser)
+// Exit codes of its own: 0 done, 3 still running after the crash was asked for.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+
+#include "approot/approot.h"
+#include "approot/arguments.h"
+#include "diag/assert.h"
+#include "diag/crashdump.h"
+#include "diag/logit.h"
+#include "osys/osys_win32.h"
+
+namespace {
+
+constexpr int EXIT_NOT_CRASHED = 3;
+
+LRESULT CALLBACK HotkeyWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    LogHotkey(message, wparam, lparam);
+    if (message == WM_DESTROY)
+        PostQuitMessage(0);
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+void PressKey(WORD key, bool down)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof(input));
+}
+
+// Types Ctrl+Shift+F9 into a window of this thread through the system's input queue and pumps
+// its messages for up to ten seconds.
+int CrashThroughHotkey()
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = HotkeyWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "TarvoCrashHotkeyWindow";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowA(windowClass.lpszClassName, "crashprog", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                100, nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (!window)
+        return 1;
+    SetForegroundWindow(window);
+    SetFocus(window);
+    PressKey(VK_CONTROL, true);
+    PressKey(VK_SHIFT, true);
+    PressKey(VK_F9, true);
+    PressKey(VK_F9, false);
+    PressKey(VK_SHIFT, false);
+    PressKey(VK_CONTROL, false);
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 10000) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(10);
+    }
+    return EXIT_NOT_CRASHED;
+}
+
+int Record(const char* file)
+{
+    FILE* out = fopen(file, "w");
+    if (!out)
+        return 1;
+    fprintf(out, "%s\n", GetCommandLineA());
+    fclose(out);
+    return 0;
+}
+
+} // namespace
+
+int AppMain(int, char**, char**)
+{
+    gAppName = "service";
+    if (TestArgValue("RECORD", 0))
+        return Record(GetArgValue("RECORD", 0).c_str());
+    if (TestArg("DESKTOP")) {
+        printf("%s\n%s\n", OSYS::GetSystemPath(8).c_str(), OSYS::UserName().c_str());
+        return 0;
+    }
+    if (TestArgValue("USERDATA", 0))
+        SetCrashUserData(GetArgValue("USERDATA", 0).c_str());
+    if (TestArg("FAULT")) {
+        volatile uintptr_t invalidAddress = 0x20;
+        *reinterpret_cast<volatile int*>(invalidAddress) = 1;
+    }
+    if (TestArg("ASSERT"))
+        AssertCheck(0, "crash test", __FILE__, __LINE__, "declined on purpose", 0);
+    if (TestArg("F9"))
+        return CrashThroughHotkey();
+    return TestArg("FAULT") || TestArg("ASSERT") ? EXIT_NOT_CRASHED : 0;
+}
+
+int main()
+{
+    return TARVOAPP::Start(GetModuleHandleA(nullptr), AppMain);
+}
