@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "diag/crashdump.h"
 #include "diag/logit.h"
@@ -27,20 +28,14 @@ TEST(CrashDump, KindsByLevelModFive)
     }
 }
 
-TEST(CrashDump, BaseName)
+TEST(CrashDump, BaseAndFileNames)
 {
-    char out[16];
-    ASSERT_TRUE(CrashBaseName(out, sizeof(out), "service", "0.00"));
-    EXPECT_STREQ(out, "SERVICE000");
-    ASSERT_TRUE(CrashBaseName(out, sizeof(out), "Ser.vice", "1.02"));
-    EXPECT_STREQ(out, "SERVICE102");
-    char exact[11];
-    EXPECT_TRUE(CrashBaseName(exact, sizeof(exact), "service", "0.00"));
-    EXPECT_FALSE(CrashBaseName(exact, sizeof(exact) - 1, "service", "0.00"));
-}
+    char base[11];
+    ASSERT_TRUE(CrashBaseName(base, sizeof(base), "Ser.vice", "1.02"));
+    EXPECT_STREQ(base, "SERVICE102");
+    EXPECT_FALSE(CrashBaseName(base, sizeof(base) - 1, "Ser.vice", "1.02"));
+    ASSERT_TRUE(CrashBaseName(base, sizeof(base), "service", "0.00"));
 
-TEST(CrashDump, FileNames)
-{
     struct Case {
         const char* user;
         int n;
@@ -52,11 +47,10 @@ TEST(CrashDump, FileNames)
         {"root", 1, "TARVO", "C:\\D\\Tarvo.CrashInfo.SERVICE000.root1.TARVO.dmp"},
         {"root", 99, "MAXI", "C:\\D\\Tarvo.CrashInfo.SERVICE000.root99.MAXI.dmp"},
         {"John Q  Public", 0, "MINI", "C:\\D\\Tarvo.CrashInfo.SERVICE000.John_Q__Public.MINI.dmp"},
-        {"", 2, "TINY", "C:\\D\\Tarvo.CrashInfo.SERVICE000.2.TINY.dmp"},
     };
     char out[512];
     for (const Case& c : cases) {
-        ASSERT_TRUE(CrashDumpFileName(out, sizeof(out), "C:\\D\\", "SERVICE000", c.user, c.n, c.kind)) << c.user;
+        ASSERT_TRUE(CrashDumpFileName(out, sizeof(out), "C:\\D\\", base, c.user, c.n, c.kind)) << c.user;
         EXPECT_STREQ(out, c.expected);
     }
 }
@@ -143,44 +137,28 @@ TEST(CrashDump, ReportAddressSendsUtf8)
     EXPECT_STREQ(out, "https://h/common/crashreport.php?filename=J%C3%BCrgen.dmp&userdata=%E2%82%AC%20%C3%A9");
 }
 
-// The switches install the handler in this process: the test puts the filter it found back.
-class CrashSwitch : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        previous = SetUnhandledExceptionFilter(nullptr);
-        SetUnhandledExceptionFilter(previous);
-    }
-    void TearDown() override { SetUnhandledExceptionFilter(previous); }
-
-    static LPTOP_LEVEL_EXCEPTION_FILTER Installed()
-    {
+// The switches install the handler in this process: the test puts back the filter it found.
+TEST(CrashDump, SwitchLevelsOnlyRise)
+{
+    auto installed = [] {
         LPTOP_LEVEL_EXCEPTION_FILTER current = SetUnhandledExceptionFilter(nullptr);
         SetUnhandledExceptionFilter(current);
         return current;
-    }
-
-    LPTOP_LEVEL_EXCEPTION_FILTER previous = nullptr;
-};
-
-TEST_F(CrashSwitch, LevelsOnlyRise)
-{
+    };
+    LPTOP_LEVEL_EXCEPTION_FILTER previous = installed();
     SetCrashDumpLevel(0);
     EXPECT_EQ(CrashDumpLevel(), 0);
-    EXPECT_EQ(Installed(), previous);
+    EXPECT_EQ(installed(), previous);
 
-    struct Step {
-        const char* argument;
-        int level;
-    };
-    const Step steps[] = {{"/CRASHDUMPX", 2}, {"-crashdump:7", 7}, {"/CRASHDUMP:1", 7}, {"/CRASHDUMP", 7},
-                          {"/CRASHDUMP:9", 9}, {"/CRASHDUMP:x", 9}};
-    for (const Step& step : steps) {
-        EXPECT_EQ(LogSwitch(step.argument), 1) << step.argument;
-        EXPECT_EQ(CrashDumpLevel(), step.level) << step.argument;
-        EXPECT_EQ(Installed(), &TARVOAPP::WriteDumpToFileHandler) << step.argument;
+    const std::pair<const char*, int> steps[] = {{"/CRASHDUMPX", 2}, {"-crashdump:7", 7}, {"/CRASHDUMP:1", 7},
+                                                 {"/CRASHDUMP", 7},  {"/CRASHDUMP:9", 9}, {"/CRASHDUMP:x", 9}};
+    for (const auto& [argument, level] : steps) {
+        EXPECT_EQ(LogSwitch(argument), 1) << argument;
+        EXPECT_EQ(CrashDumpLevel(), level) << argument;
+        EXPECT_EQ(installed(), &TARVOAPP::WriteDumpToFileHandler) << argument;
     }
     EXPECT_EQ(LogSwitch("/CRASH"), 0);
+    SetUnhandledExceptionFilter(previous);
 }
 
 } // namespace
