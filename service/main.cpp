@@ -12,7 +12,10 @@
 #include "osys/osysfile.h"
 #include "osys/ostype.h"
 #include "service/schandle.h"
+#include "service/servicedlg.h"
 #include "service/servicelauncher.h"
+#include "ui/helpfile.h"
+#include "ui/infowindow.h"
 #include "ui/viziveru.h"
 
 namespace {
@@ -157,7 +160,128 @@ int QueryState(const char* name)
     return static_cast<int>(status.dwCurrentState);
 }
 
+// The start-up notice of the dialog, line by line (code page 1252).
+const char* const INFO_LINES_ENGLISH[] = {
+    " I M P O R T A N T !",
+    " ",
+    " This tool can be used to install $PROGNAME as a system",
+    " service. In this case it will run in the background",
+    " on the login screen.",
+    " ",
+    " Installation as a service is intended for experienced",
+    " users and server administrators who need to run $PROGNAME",
+    " on server PCs that normally do not have a user logged on.",
+    " ",
+    " Please do not use this tool, if you do not know about",
+    " services!",
+};
+
+const char* const INFO_LINES_GERMAN[] = {
+    " W I C H T I G !",
+    " ",
+    " Mit diesem Tool kann $PROGNAME als Service am System",
+    " angemeldet werden. In diesem Fall braucht zur Ausf\xFChrung",
+    " von $PROGNAME kein Benutzer am System angemeldet zu sein,",
+    " und $PROGNAME wird beim Hochfahren des Systems automatisch",
+    " gestartet.",
+    " ",
+    " Diese Funktion ist nur f\xFCr fortgeschrittene Anwender",
+    " gedacht und macht \xFC" "blicherweise nur bei Server-",
+    " Installationen Sinn, auf denen kein Benutzer angemeldet ist.",
+    " ",
+    " Bitte verwenden Sie dieses Tool nur, wenn Sie sich",
+    " absolut sicher sind, dass Sie \xFC" "ber Funktionsweise und",
+    " Wirkung von Service-Eintr\xE4gen im System ausreichend",
+    " informiert sind!",
+};
+
+// German button labels, set over the template's English ones.
+const struct {
+    int id;
+    const char* label;
+} GERMAN_LABELS[] = {
+    {SERVICEDLG::ID_INSTALL, "Installieren"}, {SERVICEDLG::ID_UNINSTALL, "Deinstallieren"},
+    {SERVICEDLG::ID_START, "Starten"},        {SERVICEDLG::ID_STOP, "Stoppen"},
+    {SERVICEDLG::ID_DONE, "Fertig"},          {SERVICEDLG::ID_HELP, "Hilfe"},
+};
+
+constexpr UINT REFRESH_INTERVAL_MS = 2000;
+constexpr UINT INFOWINDOW_DELAY_MS = 200;
+
+template <size_t N>
+STRING JoinLines(const char* const (&lines)[N])
+{
+    STRING text("");
+    for (size_t i = 0; i < N; i++) {
+        if (i > 0)
+            text += "\r\n";
+        text += lines[i];
+    }
+    return text;
+}
+
+// The help file the dialog's Help button opens: an HTML help file when it exists, else the
+// classic help file of the same name.
+void SetControllerHelpFile()
+{
+    ControllerHelpFile help = ChooseControllerHelpFile(ServiceConfig().Lookup("AppHelp"), IsGerman());
+    if (help.name.IsFilled())
+        GetHelpFile().SetFilename(help.name.c_str(), help.html);
+}
+
+int RunDialog()
+{
+    HASH& config = ServiceConfig();
+    HWND infoWindow = nullptr;
+    if (!TestArg("ADVGUI") && config.Lookup("ADVGUI").ToInt() == 0) {
+        STRING text = ControllerInfoText(IsGerman());
+        text.Replace("$PROGNAME", config.Lookup("AppName").c_str());
+        infoWindow = ShowInfoWindow(nullptr, CONTROLLER_TITLE, text.c_str(), config.Lookup("AppRegKey").c_str(),
+                                    "DontShowAgainSrvCtrl");
+    }
+    SetServiceInfoWindow(infoWindow);
+    SetControllerHelpFile();
+
+    SERVICEDLG dialog;
+    if (config.HasKey("WINDOWTITLE")) {
+        STRING caption = dialog.GetText();
+        caption.Replace("Tarvo", config.Lookup("WINDOWTITLE").c_str());
+        dialog.SetText(caption.c_str());
+    }
+    if (IsGerman())
+        for (const auto& label : GERMAN_LABELS)
+            dialog.SetItemText(label.id, label.label);
+    // The first refresh runs at once, so the dialog never shows without its state.
+    dialog.SetTimer(SERVICEDLG::TIMER_REFRESH, REFRESH_INTERVAL_MS);
+    dialog.SendMessage(WM_TIMER, SERVICEDLG::TIMER_REFRESH, 0);
+    if (infoWindow)
+        dialog.SetTimer(SERVICEDLG::TIMER_INFOWINDOW, INFOWINDOW_DELAY_MS);
+    dialog.RunModal(0);
+    SetServiceInfoWindow(nullptr);
+    return 0;
+}
+
 } // namespace
+
+STRING ControllerInfoText(bool german)
+{
+    return german ? JoinLines(INFO_LINES_GERMAN) : JoinLines(INFO_LINES_ENGLISH);
+}
+
+ControllerHelpFile ChooseControllerHelpFile(const STRING& appHelp, bool german)
+{
+    ControllerHelpFile help{appHelp.Field(0, "|"), 1};
+    if (!help.name.IsFilled())
+        return help;
+    if (!help.name.Find("english"))
+        help.name += german ? "german.chm" : "english.chm";
+    if (!FILENAME(help.name.c_str()).IsFile()) {
+        help.name.DeleteRight(3);
+        help.name += "hlp";
+        help.html = 0;
+    }
+    return help;
+}
 
 HASH& ServiceConfig()
 {
@@ -198,9 +322,8 @@ int AppMain(int, char**, char**)
 
     if (TestArg("?") || TestArg("HELP"))
         return ShowSyntax();
-    // The dialog switches rank before the commands; this build has no dialog yet, so it ends here.
     if (TestArg("GUI") || TestArg("CONFIG") || TestArg("ADVGUI"))
-        return 0;
+        return RunDialog();
     if (TestArg("START"))
         return ServiceCommand("START");
     if (TestArg("STOP"))

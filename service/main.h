@@ -40,3 +40,15 @@ int ServiceCommand(STRING word);
 // when null is given), for a refusal Wine never gives. Returns the previous opener.
 using ServiceManagerOpener = SC_HANDLE (*)();
 ServiceManagerOpener SetServiceManagerOpener(ServiceManagerOpener opener);
+
+// The dialog's start-up notice with "$PROGNAME" still in it; lines joined with CR LF.
+STRING ControllerInfoText(bool german);
+
+// The help file named by AppHelp's first field: "german.chm" or "english.chm" appended unless
+// the field names "english" already; when that file does not exist, the classic help file of the
+// same name ("hlp", html 0). An empty name means no help file.
+struct ControllerHelpFile {
+    STRING name;
+    int html;
+};
+ControllerHelpFile ChooseControllerHelpFile(const STRING& appHelp, bool german);

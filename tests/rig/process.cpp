@@ -1,5 +1,6 @@
 #include "process.h"
 
+#include <algorithm>
 #include <chrono>
 #include <iterator>
 #include <map>
@@ -43,6 +44,7 @@ std::string TextOf(HWND window)
 struct BoxSearch {
     DWORD processId;
     std::vector<HWND> found;
+    const std::vector<HWND>* spared = nullptr;
 };
 
 BOOL CALLBACK CollectBox(HWND window, LPARAM context)
@@ -51,7 +53,9 @@ BOOL CALLBACK CollectBox(HWND window, LPARAM context)
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     // Only visible boxes: before that the box may not have its text yet.
-    if (owner == search->processId && IsWindowVisible(window) && ClassOf(window) == "#32770") {
+    bool spared = search->spared && std::find(search->spared->begin(), search->spared->end(), window) !=
+                                        search->spared->end();
+    if (owner == search->processId && !spared && IsWindowVisible(window) && ClassOf(window) == "#32770") {
         search->found.push_back(window);
     }
     return TRUE;
@@ -118,9 +122,10 @@ MessageBoxSeen ReadBox(HWND box)
 }
 
 // Records boxes not seen before and answers every box of the child that is open.
-void WatchBoxes(DWORD processId, BoxAnswer answer, std::map<HWND, ULONGLONG>& answered, RunResult& result)
+void WatchBoxes(DWORD processId, BoxAnswer answer, std::map<HWND, ULONGLONG>& answered, RunResult& result,
+                const std::vector<HWND>* spared = nullptr)
 {
-    BoxSearch search{processId, {}};
+    BoxSearch search{processId, {}, spared};
     EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&search));
 
     // Forget boxes that have closed, so that a later box that reuses a handle is recorded too.
@@ -239,6 +244,48 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clockBegin).count();
     GetExitCodeProcess(process.get(), &result.exitCode);
     return result;
+}
+
+BoxAnswerer::BoxAnswerer(BoxAnswer answer, std::vector<HWND> spared) : answer(answer), spared(std::move(spared))
+{
+    watcher = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
+}
+
+BoxAnswerer::~BoxAnswerer()
+{
+    Stop();
+}
+
+std::vector<MessageBoxSeen> BoxAnswerer::Stop()
+{
+    InterlockedExchange(&stopping, 1);
+    if (watcher) {
+        WaitForSingleObject(watcher, INFINITE);
+        CloseHandle(watcher);
+        watcher = nullptr;
+    }
+    return Boxes();
+}
+
+std::vector<MessageBoxSeen> BoxAnswerer::Boxes()
+{
+    AcquireSRWLockExclusive(&lock);
+    std::vector<MessageBoxSeen> boxes = seen.boxes;
+    ReleaseSRWLockExclusive(&lock);
+    return boxes;
+}
+
+DWORD WINAPI BoxAnswerer::Watch(void* self)
+{
+    auto* answerer = static_cast<BoxAnswerer*>(self);
+    std::map<HWND, ULONGLONG> answered;
+    while (!answerer->stopping) {
+        AcquireSRWLockExclusive(&answerer->lock);
+        WatchBoxes(GetCurrentProcessId(), answerer->answer, answered, answerer->seen, &answerer->spared);
+        ReleaseSRWLockExclusive(&answerer->lock);
+        Sleep(kPollMs);
+    }
+    return 0;
 }
 
 } // namespace rig

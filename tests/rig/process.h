@@ -34,6 +34,32 @@ struct RunResult {
 RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args, const std::string& workdir,
                      DWORD timeoutMs, BoxAnswer answer);
 
+// Answers the message boxes that the test process itself shows (a box blocks the thread that
+// shows it), from a thread of its own while the object lives. The spared windows (a dialog of
+// the test) are never answered.
+class BoxAnswerer {
+public:
+    explicit BoxAnswerer(BoxAnswer answer, std::vector<HWND> spared = {});
+    ~BoxAnswerer();
+    BoxAnswerer(const BoxAnswerer&) = delete;
+    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+    // Ends the watching; the boxes seen.
+    std::vector<MessageBoxSeen> Stop();
+    // The boxes seen so far.
+    std::vector<MessageBoxSeen> Boxes();
+
+private:
+    // Win32 primitives only: the standard thread headers would include the system's process.h,
+    // which this header shadows on the rig's include path.
+    static DWORD WINAPI Watch(void* self);
+    BoxAnswer answer;
+    std::vector<HWND> spared;
+    SRWLOCK lock = SRWLOCK_INIT;
+    RunResult seen;
+    volatile LONG stopping = 0;
+    HANDLE watcher = nullptr;
+};
+
 // Quotes an argument by the C runtime's rules when it holds blanks, tabs or quotes.
 std::string QuoteArgument(const std::string& argument);
 

@@ -1,0 +1,175 @@
+#include "ui/infowindow.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "approot/appglobals.h"
+#include "diag/assert.h"
+#include "diag/logit.h"
+#include "osys/registry.h"
+
+namespace {
+
+constexpr DWORD WINDOW_STYLE = 0x06CF0000; // overlapped with caption, menu, sizing, min/max; hidden
+constexpr DWORD TEXT_STYLE = 0x00200844;   // multi-line, read-only, vertical scroll; hidden
+constexpr DWORD CHECKBOX_STYLE = BS_AUTOCHECKBOX;
+constexpr int FONT_POINTS = 10;
+constexpr char CHOICES_KEY[] = "Software\\Tarvo";
+
+HFONT CreateDialogFont()
+{
+    HDC screen = GetDC(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return CreateFontA(-MulDiv(FONT_POINTS, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                       "MS Shell Dlg");
+}
+
+} // namespace
+
+INFOWINDOW::INFOWINDOW(HWND parent, const char* title, const char* text, const char* registryKey,
+                       const char* valueName)
+    : WINDOW(WINDOW_STYLE, title, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, parent, ID_WINDOW, 0,
+             "TarvoWinClassInfoWindow"),
+      TextArea(hWnd, ID_TEXT, "EDIT", TEXT_STYLE, 10, 10, 40, 40, text),
+      CheckBox(hWnd, ID_CHECKBOX, "Button", CHECKBOX_STYLE, 10, 60, 10, 100, "Do not show this window again"),
+      Font(CreateDialogFont()), RegistryKey(registryKey ? registryKey : ""), ValueName(valueName ? valueName : "")
+{
+    if (!IsValid())
+        return;
+    EnableThemeTexture();
+    TextArea.AddExStyle(WS_EX_CLIENTEDGE);
+    SetWindowPos(TextArea.Hwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    CheckBox.Show(RemembersChoice() ? SW_SHOW : 0);
+    if (Font) {
+        TextArea.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(Font), 1);
+        CheckBox.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(Font), 1);
+    }
+    TextArea.Show(SW_SHOW);
+
+    SIZE measured = MeasureText(text ? text : "");
+    SIZE size = WindowSize(measured.cx, measured.cy);
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    // Centred by the work area's size alone, as on a single monitor whose work area starts at 0.
+    int x = ((work.right - work.left) - size.cx) / 2;
+    int y = ((work.bottom - work.top) - size.cy) / 2;
+    SetRect(RECT{x, y, x + size.cx, y + size.cy});
+
+    if (IsGerman())
+        CheckBox.SetText("Dieses Fenster nicht mehr anzeigen");
+    CheckBox.AddExStyle(WS_EX_TRANSPARENT);
+}
+
+INFOWINDOW::~INFOWINDOW()
+{
+    if (RemembersChoice() && CheckState) {
+        REGISTRY key(HKEY_CURRENT_USER, CHOICES_KEY, RegistryKey.c_str(), REGISTRY::OPEN_CREATE);
+        int ok = key.WriteBinary(ValueName.c_str(), &CheckState, sizeof(CheckState));
+        TARVO_ASSERT(ok);
+    }
+    if (Font)
+        DeleteObject(Font);
+}
+
+bool INFOWINDOW::IsSuppressed(const char* registryKey, const char* valueName)
+{
+    REGISTRY key(HKEY_CURRENT_USER, CHOICES_KEY, registryKey, REGISTRY::OPEN_READ);
+    if (!key)
+        return false;
+    // Up to 4 bytes of any type; a longer value does not count as a choice.
+    uint32_t choice = 0;
+    DWORD size = sizeof(choice);
+    return key.Read(valueName, &choice, &size) && choice != 0;
+}
+
+SIZE INFOWINDOW::WindowSize(int textWidth, int textHeight)
+{
+    return SIZE{textWidth + 30, textHeight + 85};
+}
+
+SIZE INFOWINDOW::MeasureText(const char* text)
+{
+    SIZE result{50, 50};
+    HDC dc = GetDC(TextArea.Hwnd());
+    if (!TARVO_CHECK(dc != nullptr, "hdc", nullptr))
+        return result;
+    HGDIOBJ previous = Font ? SelectObject(dc, Font) : nullptr;
+    int width = 0, height = 0;
+    const char* line = text;
+    for (;;) {
+        const char* end = strchr(line, '\n');
+        int length = end ? static_cast<int>(end - line) : static_cast<int>(strlen(line));
+        SIZE extent{};
+        // An empty line still takes the height of one.
+        if (length == 0)
+            GetTextExtentPoint32A(dc, " ", 1, &extent);
+        else
+            GetTextExtentPoint32A(dc, line, length, &extent);
+        width = std::max<int>(width, extent.cx);
+        height += extent.cy;
+        if (!end)
+            break;
+        line = end + 1;
+    }
+    if (previous)
+        SelectObject(dc, previous);
+    ReleaseDC(TextArea.Hwnd(), dc);
+    result.cx = std::max(width, 50);
+    result.cy = 50 + height;
+    return result;
+}
+
+void INFOWINDOW::Layout(int clientWidth, int clientHeight)
+{
+    TextArea.Move(10, 10, clientWidth - 20, clientHeight - 45);
+    CheckBox.Move(10, clientHeight - 20, clientWidth - 20, 16);
+}
+
+LRESULT INFOWINDOW::WinProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED)
+            Layout(LOWORD(lParam), HIWORD(lParam));
+        return 1;
+    case WM_CLOSE:
+        CheckState = CheckBox.GetCheck() == BST_CHECKED ? 1 : 0;
+        // The window owns its object: unlink it first, so that the destruction of the window
+        // below reaches no object.
+        SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
+        delete this;
+        return 1;
+    default:
+        return WINDOW::WinProc(message, wParam, lParam);
+    }
+}
+
+int INFOWINDOW::OnPaint()
+{
+    PAINTSTRUCT paint;
+    if (HDC dc = BeginPaint(hWnd, &paint)) {
+        FillRect(dc, &paint.rcPaint, GetSysColorBrush(COLOR_BTNFACE));
+        EndPaint(hWnd, &paint);
+    }
+    return 1;
+}
+
+HWND ShowInfoWindow(HWND parent, const char* title, const char* text, const char* registryKey,
+                    const char* valueName)
+{
+    bool remembers = registryKey && valueName && *registryKey && *valueName;
+    if (remembers && INFOWINDOW::IsSuppressed(registryKey, valueName)) {
+        LogPrint("ShowInfoWindow not shown: %s\\%s is set\n", registryKey, valueName);
+        return nullptr;
+    }
+    auto window = std::make_unique<INFOWINDOW>(parent, title, text, registryKey, valueName);
+    if (!window->IsValid())
+        return nullptr;
+    window->Show(SW_SHOW);
+    // From here the window owns its object and deletes it when it is closed.
+    return window.release()->Hwnd();
+}
