@@ -195,5 +195,5 @@ int SERVICEDLG::PreTranslateMessage(MSG*)
 
 int SERVICEDLG::IsDialogMessage(HWND dialog, MSG* message)
 {
-    return IsDialogMessageA(dialog, message);
+    return ::IsDialogMessageA(dialog, message);
 }
