@@ -1,0 +1,199 @@
+// The dialog road of service.exe: the real program shows its controller dialog (and the
+// information window), and the test reads and clicks them from outside, as a person would.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "e2e_support.h"
+#include "handles.h"
+
+namespace e2e {
+namespace {
+
+constexpr DWORD kFindTimeoutMs = 20000;
+
+// WM_GETTEXT itself: GetWindowText does not ask controls of another process.
+std::string TextOf(HWND window)
+{
+    char text[2048] = "";
+    DWORD_PTR length = 0;
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                        &length);
+    return text;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const char* className;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindProcessWindow(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    char className[64] = "";
+    GetWindowThreadProcessId(window, &owner);
+    GetClassNameA(window, className, sizeof className);
+    if (owner == search->processId && IsWindowVisible(window) && lstrcmpiA(className, search->className) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A run of service.exe with a window: started, its windows found, and ended by Done.
+class DialogRun {
+public:
+    DialogRun(ControllerFolder& controller, const std::string& args)
+    {
+        std::string commandLine = rig::QuoteArgument(controller.Exe()) + " " + args;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        started = CreateProcessA(controller.Exe().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 controller.Folder().Path().c_str(), &startup, &info);
+        process.reset(info.hProcess);
+        rig::UniqueHandle thread(info.hThread);
+        processId = info.dwProcessId;
+    }
+    ~DialogRun()
+    {
+        if (process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT)
+            TerminateProcess(process.get(), 1);
+    }
+
+    HWND Find(const char* className, DWORD timeoutMs = kFindTimeoutMs)
+    {
+        for (ULONGLONG begin = GetTickCount64(); GetTickCount64() - begin < timeoutMs; Sleep(50)) {
+            WindowSearch search{processId, className};
+            EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
+            if (search.found)
+                return search.found;
+        }
+        return nullptr;
+    }
+    std::string Item(int id) { return TextOf(GetDlgItem(dialog, id)); }
+    // Waits for an item's text, since the dialog refreshes on its own timer.
+    bool WaitForItem(int id, const std::string& text)
+    {
+        for (ULONGLONG begin = GetTickCount64(); GetTickCount64() - begin < 6000; Sleep(100))
+            if (Item(id) == text)
+                return true;
+        return false;
+    }
+    void Click(int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+    std::string EnabledCommands()
+    {
+        std::string letters;
+        const std::pair<int, char> buttons[] = {{1100, 'I'}, {1101, 'U'}, {1102, 'S'}, {1103, 'T'}};
+        for (auto [id, letter] : buttons)
+            if (IsWindowEnabled(GetDlgItem(dialog, id)))
+                letters += letter;
+        return letters;
+    }
+    // Done ends the dialog and the program; its exit code.
+    DWORD Done()
+    {
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(2, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 2)));
+        DWORD exitCode = 259;
+        if (WaitForSingleObject(process.get(), kFindTimeoutMs) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.get(), &exitCode);
+        return exitCode;
+    }
+
+    bool started = false;
+    DWORD processId = 0;
+    rig::UniqueHandle process;
+    HWND dialog = nullptr;
+};
+
+TEST(ControllerDialog, InstallAndUninstallFromTheDialog)
+{
+    const std::string name = rig::UniqueServiceName("DialogInstall");
+    RemoveOnExit remove(name);
+    ControllerFolder controller("dialog");
+    ASSERT_TRUE(controller.Folder().CopyIn(SampleExe()));
+    // No help file: a missing one is reported as an assertion, which is not this test's subject.
+    ASSERT_TRUE(controller.WriteConfig(ConfigText(With(RequiredEntries(name), "AppHelp", "|100"))));
+
+    DialogRun run(controller, "/ADVGUI");
+    ASSERT_TRUE(run.started);
+    run.dialog = run.Find("#32770");
+    ASSERT_TRUE(run.dialog);
+    EXPECT_EQ(TextOf(run.dialog), kTitle);
+    // The first refresh ran before the dialog was shown; /ADVGUI opens no information window.
+    EXPECT_EQ(run.Item(1104), "Service not installed");
+    EXPECT_EQ(run.EnabledCommands(), "I");
+    EXPECT_FALSE(run.Find("TarvoWinClassInfoWindow", 500));
+
+    run.Click(1100);
+    EXPECT_EQ(run.Item(1105), "Service installed sucessfully.");
+    EXPECT_TRUE(run.WaitForItem(1104, "Service installed, stopped"));
+    EXPECT_EQ(run.EnabledCommands(), "US");
+    EXPECT_EQ(rig::QueryServiceState(name), static_cast<DWORD>(SERVICE_STOPPED));
+
+    run.Click(1101);
+    EXPECT_EQ(run.Item(1105), "Service uninstalled sucessfully.");
+    EXPECT_TRUE(run.WaitForItem(1104, "Service not installed"));
+    EXPECT_EQ(run.Done(), kExitOk);
+}
+
+// In German, with a window title, the information window and its remembered choice.
+TEST(ControllerDialog, GermanWithTheInformationWindow)
+{
+    const std::string name = rig::UniqueServiceName("DialogGerman");
+    const std::string regKey = name; // a key of this test's own
+    ControllerFolder controller("dialog-german");
+    ASSERT_TRUE(controller.WriteConfig(
+        ConfigText(With(With(With(RequiredEntries(name), "WINDOWTITLE", "Beispiel"), "AppRegKey", regKey), "AppHelp", "|100"))));
+
+    {
+        DialogRun run(controller, "/CONFIG /LANG:GER");
+        ASSERT_TRUE(run.started);
+        run.dialog = run.Find("#32770");
+        ASSERT_TRUE(run.dialog);
+        EXPECT_EQ(TextOf(run.dialog), "Beispiel Service Controller");
+        const std::pair<int, const char*> labels[] = {{1100, "Installieren"}, {1101, "Deinstallieren"},
+                                                      {1102, "Starten"},      {1103, "Stoppen"},
+                                                      {2, "Fertig"},          {9, "Hilfe"}};
+        for (auto [id, label] : labels)
+            EXPECT_EQ(run.Item(id), label);
+        EXPECT_EQ(run.Item(1104), "Service nicht installiert");
+
+        HWND info = run.Find("TarvoWinClassInfoWindow");
+        ASSERT_TRUE(info);
+        EXPECT_EQ(TextOf(info), kTitle);
+        std::string text = TextOf(GetDlgItem(info, 1001));
+        EXPECT_EQ(text.rfind(" W I C H T I G !\r\n \r\n Mit diesem Tool kann " + name + " als Service am System", 0), 0u)
+            << text;
+        EXPECT_EQ(text.find("$PROGNAME"), std::string::npos) << text;
+        HWND check = GetDlgItem(info, 1002);
+        EXPECT_EQ(TextOf(check), "Dieses Fenster nicht mehr anzeigen");
+        SendMessageA(check, BM_CLICK, 0, 0);
+        SendMessageA(info, WM_CLOSE, 0, 0);
+        EXPECT_FALSE(IsWindow(info));
+        EXPECT_EQ(run.Done(), kExitOk);
+    }
+
+    const std::string key = "Software\\Tarvo\\" + regKey;
+    DWORD choice = 0, size = sizeof choice, type = 0;
+    EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, key.c_str(), "DontShowAgainSrvCtrl", RRF_RT_ANY, &type, &choice, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(choice, 1u);
+
+    // The stored choice: the next run shows the dialog alone.
+    DialogRun again(controller, "/CONFIG");
+    ASSERT_TRUE(again.started);
+    again.dialog = again.Find("#32770");
+    ASSERT_TRUE(again.dialog);
+    EXPECT_FALSE(again.Find("TarvoWinClassInfoWindow", 1000));
+    EXPECT_EQ(again.Done(), kExitOk);
+    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+}
+
+} // namespace
+} // namespace e2e
