@@ -8,25 +8,14 @@
 #include "diag/assert.h"
 #include "diag/logit.h"
 #include "osys/registry.h"
+#include "ui/fonts.h"
 
 namespace {
 
 constexpr DWORD WINDOW_STYLE = 0x06CF0000; // overlapped with caption, menu, sizing, min/max; hidden
 constexpr DWORD TEXT_STYLE = 0x00200844;   // multi-line, read-only, vertical scroll; hidden
 constexpr DWORD CHECKBOX_STYLE = BS_AUTOCHECKBOX;
-constexpr int FONT_POINTS = 10;
 constexpr char CHOICES_KEY[] = "Software\\Tarvo";
-
-HFONT CreateDialogFont()
-{
-    HDC screen = GetDC(nullptr);
-    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen)
-        ReleaseDC(nullptr, screen);
-    return CreateFontA(-MulDiv(FONT_POINTS, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                       "MS Shell Dlg");
-}
 
 } // namespace
 
@@ -36,7 +25,7 @@ INFOWINDOW::INFOWINDOW(HWND parent, const char* title, const char* text, const c
              "TarvoWinClassInfoWindow"),
       TextArea(hWnd, ID_TEXT, "EDIT", TEXT_STYLE, 10, 10, 40, 40, text),
       CheckBox(hWnd, ID_CHECKBOX, "Button", CHECKBOX_STYLE, 10, 60, 10, 100, "Do not show this window again"),
-      Font(CreateDialogFont()), RegistryKey(registryKey ? registryKey : ""), ValueName(valueName ? valueName : "")
+      Font(CreateDescribedFont("10.MS Shell Dlg")), RegistryKey(registryKey ? registryKey : ""), ValueName(valueName ? valueName : "")
 {
     if (!IsValid())
         return;
@@ -45,8 +34,8 @@ INFOWINDOW::INFOWINDOW(HWND parent, const char* title, const char* text, const c
     SetWindowPos(TextArea.Hwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
     CheckBox.Show(RemembersChoice() ? SW_SHOW : 0);
     if (Font) {
-        TextArea.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(Font), 1);
-        CheckBox.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(Font), 1);
+        TextArea.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(Font.get()), 1);
+        CheckBox.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(Font.get()), 1);
     }
     TextArea.Show(SW_SHOW);
 
@@ -71,8 +60,6 @@ INFOWINDOW::~INFOWINDOW()
         int ok = key.WriteBinary(ValueName.c_str(), &CheckState, sizeof(CheckState));
         TARVO_ASSERT(ok);
     }
-    if (Font)
-        DeleteObject(Font);
 }
 
 bool INFOWINDOW::IsSuppressed(const char* registryKey, const char* valueName)
@@ -97,7 +84,7 @@ SIZE INFOWINDOW::MeasureText(const char* text)
     HDC dc = GetDC(TextArea.Hwnd());
     if (!TARVO_CHECK(dc != nullptr, "hdc", nullptr))
         return result;
-    HGDIOBJ previous = Font ? SelectObject(dc, Font) : nullptr;
+    HGDIOBJ previous = Font ? SelectObject(dc, Font.get()) : nullptr;
     int width = 0, height = 0;
     const char* line = text;
     for (;;) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "osys/handles.h"
 #include "ui/control.h"
 #include "ui/window.h"
 
@@ -33,7 +34,7 @@ public:
     CONTROL TextArea;
     CONTROL CheckBox;
     int32_t CheckState = 0;
-    HFONT Font = nullptr;
+    UniqueFont Font;
     STRING RegistryKey;
     STRING ValueName;
 
