@@ -16,6 +16,7 @@
 #include "diag/logit.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "text/unicode.h"
 
 namespace {
 
@@ -195,6 +196,7 @@ void Shutdown(int exitCode)
     LogPrint("Welcome back %s, you have safely returned to TARVOAPP with exit code %d\n", gAppName.c_str(), exitCode);
     LogPrint("Taxi to your hangar and have a pleasant stay.\n");
     LogPrint("Over and out.\n");
+    UNICODE::Shutdown();
     LogSwitch("/LOGITCLOSE");
     StringPoolShutdown();
     std::vector<SHUTDOWNHOOK> hooks;

@@ -3,7 +3,6 @@
 #include <process.h>
 #include <shellapi.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -87,38 +86,12 @@ wchar_t SystemByteToWide(unsigned char byte)
     return value;
 }
 
-unsigned char SystemWideToByte(wchar_t value)
+unsigned char SystemWideToByte(wchar_t value, unsigned int codepage)
 {
     char byte = 0;
-    if (WideCharToMultiByte(CP_ACP, 0, &value, 1, &byte, 1, nullptr, nullptr) != 1)
+    if (WideCharToMultiByte(codepage, 0, &value, 1, &byte, 1, nullptr, nullptr) != 1)
         return static_cast<unsigned char>(value & 0xFF);
     return static_cast<unsigned char>(byte);
-}
-
-void Utf8ToUtf16(const char* text, int length, BINARY& wide)
-{
-    wide.Make(0);
-    if (length <= 0)
-        return;
-    int count = MultiByteToWideChar(CP_UTF8, 0, text, length, nullptr, 0);
-    if (count <= 0)
-        return;
-    wide.Make(count * static_cast<int>(sizeof(wchar_t)));
-    int written = MultiByteToWideChar(CP_UTF8, 0, text, length, reinterpret_cast<wchar_t*>(wide.Buffer), count);
-    wide.Make(std::max(written, 0) * static_cast<int>(sizeof(wchar_t)));
-}
-
-void Utf16ToUtf8(const wchar_t* text, int length, BINARY& bytes)
-{
-    bytes.Make(0);
-    if (length <= 0)
-        return;
-    int count = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    if (count <= 0)
-        return;
-    bytes.Make(count);
-    int written = WideCharToMultiByte(CP_UTF8, 0, text, length, bytes.Buffer, count, nullptr, nullptr);
-    bytes.Make(std::max(written, 0));
 }
 
 STRING GetStringFromResource(int id)

@@ -36,12 +36,9 @@ STRING GetErrorText(int code = LAST_ERROR);
 // One byte of the system ANSI code page as a UTF-16 value (precomposed); U+0040 when the
 // system has no character for it. Each byte on its own: double-byte pairs are not combined.
 wchar_t SystemByteToWide(unsigned char byte);
-// One UTF-16 value as one byte of the system ANSI code page, without a default character;
-// the low 8 bits when the system has no byte for it.
-unsigned char SystemWideToByte(wchar_t value);
-// UTF-8 bytes as UTF-16 values and back, through the system's converter; empty on failure.
-void Utf8ToUtf16(const char* text, int length, BINARY& wide);
-void Utf16ToUtf8(const wchar_t* text, int length, BINARY& bytes);
+// One UTF-16 value as one byte of a code page of the system (CP_ACP, CP_OEMCP or a number),
+// without a default character of our own; the low 8 bits when the system has no byte for it.
+unsigned char SystemWideToByte(wchar_t value, unsigned int codepage = CP_ACP);
 
 // Resource texts longer than this are cut.
 constexpr int RESOURCE_STRING_MAX = 1023;

@@ -20,11 +20,14 @@
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
 #include "text/textinternal.h"
+#include "text/unicode.h"
 
 namespace {
 
 using textlayer::FoldCase;
 using textlayer::HexDigit;
+using textlayer::CheckedSize;
+using textlayer::OutOfMemory;
 
 constexpr int POOL_CAPACITY = 127;
 constexpr int FORMAT_AREA = 8192;
@@ -99,16 +102,6 @@ void PoolRelease(char* buffer, int size)
     std::free(buffer);
 }
 
-// Without memory no text operation can go on; the report is the record of why the
-// program ends here.
-[[noreturn]] void OutOfMemory(long long size)
-{
-    char info[48];
-    snprintf(info, sizeof(info), "size= %lld", size);
-    TARVO_CHECK(false, "buffer", info);
-    std::abort();
-}
-
 bool EqualNoCase(const char* a, const char* b, int n)
 {
     for (int i = 0; i < n; i++)
@@ -177,6 +170,14 @@ const unsigned char* Base64DecodeTable()
 }
 
 } // namespace
+
+[[noreturn]] void textlayer::OutOfMemory(long long size)
+{
+    char info[48];
+    snprintf(info, sizeof(info), "size= %lld", size);
+    TARVO_CHECK(false, "buffer", info);
+    std::abort();
+}
 
 namespace {
 
@@ -1218,22 +1219,6 @@ STRING operator+(const char* a, const STRING& b)
 
 namespace {
 
-// The one place where a single byte and a single UTF-16 value change into each other.
-// UNICODE_CPFLAT keeps the value; every other code page goes through the system's.
-wchar_t ByteToWide(unsigned char byte, int codepage)
-{
-    if (codepage == UNICODE_CPFLAT)
-        return byte;
-    return OSYS::SystemByteToWide(byte);
-}
-
-unsigned char WideToByte(wchar_t value, int codepage)
-{
-    if (codepage == UNICODE_CPFLAT)
-        return static_cast<unsigned char>(value & 0xFF);
-    return OSYS::SystemWideToByte(value);
-}
-
 // -2 and -3 are the values of two code-page markers: a caller that passes one as a length
 // has the arguments mixed up. It is reported and the whole text is taken.
 int CheckedLength(int length, const char* condition)
@@ -1257,12 +1242,12 @@ void STRING::FromWide(const wchar_t* text, int length, int codepage)
         return;
     length = WideLength(text, length);
     if (codepage == UNICODE_CPUTF8) {
-        OSYS::Utf16ToUtf8(text, length, *this);
+        Make(0);
+        UNICODE::Instance().WideToUtf8Text(text, length, *this);
         return;
     }
     Make(length);
-    for (int i = 0; i < length; i++)
-        Buffer[i] = static_cast<char>(WideToByte(text[i], codepage));
+    UNICODE::Instance().WideToBytes(text, length, codepage, Buffer);
 }
 
 STRING::STRING(const WSTRING& text, int codepage)
@@ -1294,13 +1279,14 @@ WSTRING::WSTRING(const char* text, int length, int codepage) : WSTRING()
     if (length < 0)
         length = static_cast<int>(strlen(text));
     if (codepage == UNICODE_CPUTF8) {
-        OSYS::Utf8ToUtf16(text, length, Data);
+        // A fresh state, and a sequence still open at the end is dropped.
+        UTF8STATE state;
+        Data.Make(0);
+        UNICODE::Instance().Utf8ToWide(text, length, *this, state);
         return;
     }
-    Data.Make(length * WIDE_BYTES);
-    wchar_t* out = Chars();
-    for (int i = 0; i < length; i++)
-        out[i] = ByteToWide(static_cast<unsigned char>(text[i]), codepage);
+    Data.Make(CheckedSize(static_cast<long long>(length) * WIDE_BYTES));
+    UNICODE::Instance().BytesToWide(text, length, codepage, Chars());
 }
 
 WSTRING::WSTRING(const STRING& text) : WSTRING(text.Buffer, text.Length(), text.CodePage) {}

@@ -1,7 +1,8 @@
-// Internal helpers of the text layer: ASCII case folding, hexadecimal digits, comparison
-// signs, and the owners of the files that loads and saves open.
+// Internal helpers of the text layer: ASCII case folding, hexadecimal digits, buffer sizes,
+// comparison signs, and the owners of the files that loads and saves open.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <memory>
@@ -42,6 +43,18 @@ private:
 };
 
 namespace textlayer {
+
+// Without memory no text operation can go on; the report is the record of why the program
+// ends here.
+[[noreturn]] void OutOfMemory(long long size);
+
+// A buffer size in bytes that must fit the library's int sizes; ends the program otherwise.
+inline int CheckedSize(long long size)
+{
+    if (size > INT_MAX)
+        OutOfMemory(size);
+    return static_cast<int>(size);
+}
 
 // Case-insensitive comparison throughout the library folds only A-Z (the C locale).
 inline char FoldCase(char c)
