@@ -90,7 +90,8 @@ public:
     STRING(const STRING& other);
     STRING(STRING&& other) noexcept;
     explicit STRING(const BINARY& bytes);
-    // Conversions from UTF-16, one byte per character; length -1: up to the terminating zero.
+    // Conversions from UTF-16, one byte per character (UNICODE_CPUTF8: each character on its own
+    // as UTF-8); length -1: up to the terminating zero.
     // Templates so that a null literal still picks the 8-bit constructors.
     template <std::same_as<wchar_t> Wide>
     STRING(const Wide* text, int codepage)

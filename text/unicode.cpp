@@ -67,10 +67,13 @@ bool CountsAs1252(int codepage)
 constexpr unsigned char UTF8_TWO_FIRST = 0xC0;
 constexpr unsigned char UTF8_THREE_FIRST = 0xE0;
 constexpr unsigned char UTF8_THREE_LAST = 0xEF;
-constexpr unsigned char UTF8_CONTINUATION_FIRST = 0x80;
-constexpr unsigned char UTF8_CONTINUATION_LAST = 0xBF;
 constexpr int UTF8_MAX_BYTES = 3;
 constexpr int WIDE_BYTES = static_cast<int>(sizeof(wchar_t));
+
+bool IsContinuation(unsigned char byte)
+{
+    return (byte & 0xC0) == 0x80;
+}
 
 int Utf8Length(wchar_t value)
 {
@@ -93,6 +96,23 @@ int EncodeUtf8(wchar_t value, unsigned char* out)
     out[1] = static_cast<unsigned char>(0x80 + ((value >> 6) & 0x3F));
     out[2] = static_cast<unsigned char>(0x80 + (value & 0x3F));
     return 3;
+}
+
+// Each byte through a 256-entry table. The output is wide text like the table, so the compiler
+// has to assume each store may change the table: eight loads go before their eight stores.
+void MapBytes(const unsigned char* in, int length, const wchar_t* table, wchar_t* out)
+{
+    constexpr int STEP = 8;
+    int i = 0;
+    for (; i + STEP <= length; i += STEP) {
+        wchar_t values[STEP];
+        for (int k = 0; k < STEP; k++)
+            values[k] = table[in[i + k]];
+        for (int k = 0; k < STEP; k++)
+            out[i + k] = values[k];
+    }
+    for (; i < length; i++)
+        out[i] = table[in[i]];
 }
 
 // The owner of the single object: Instance creates it, Shutdown deletes it.
@@ -149,9 +169,10 @@ UNICODE::UNICODE()
         largest = std::max(largest, static_cast<int>(row.Value));
     IndexCount = std::min(largest + 1, UNICODE_INDEX_MAX);
     Index = std::make_unique<uint16_t[]>(IndexCount);
-    for (int row = 0; row < UNICODE_ROWS; row++) {
+    // Entry 0 holds row 0, which cannot be told from an empty entry: it is taken as set.
+    for (int row = 1; row < UNICODE_ROWS; row++) {
         int value = Rows[row].Value;
-        if (Rows[row].CodePage != 0 && value < IndexCount && Index[value] == 0)
+        if (Rows[row].CodePage != 0 && value != 0 && value < IndexCount && Index[value] == 0)
             Index[value] = static_cast<uint16_t>(row);
     }
     for (int value = 1; value <= INDEX_SELF_MAX && value < IndexCount; value++)
@@ -235,8 +256,7 @@ void UNICODE::BytesToWide(const char* bytes, int length, int codepage, wchar_t* 
         for (int i = 0; i < length; i++)
             out[i] = in[i];
     } else if (chars) {
-        for (int i = 0; i < length; i++)
-            out[i] = chars[in[i]];
+        MapBytes(in, length, chars, out);
     } else {
         for (int i = 0; i < length; i++)
             out[i] = ByteToWide(in[i], codepage);
@@ -321,8 +341,27 @@ void UNICODE::Utf8ToWide(const char* text, int length, WSTRING& target, UTF8STAT
     UTF8STATE s = state;
     const unsigned char* in = reinterpret_cast<const unsigned char*>(text);
     for (int i = 0; i < length; i++) {
+        if (s.Expected == 0) {
+            // Runs of ASCII, the bulk of most texts, in a loop of their own.
+            while (i < length && in[i] < 0x80)
+                *out++ = in[i++];
+            if (i == length)
+                break;
+        }
         unsigned char byte = in[i];
         if (s.Expected == 0) {
+            // A whole sequence inside this piece needs no state.
+            if (byte >= UTF8_TWO_FIRST && byte < UTF8_THREE_FIRST && i + 1 < length && IsContinuation(in[i + 1])) {
+                *out++ = static_cast<wchar_t>((byte & 0x1F) << 6 | (in[i + 1] & 0x3F));
+                i++;
+                continue;
+            }
+            if (byte >= UTF8_THREE_FIRST && byte <= UTF8_THREE_LAST && i + 2 < length && IsContinuation(in[i + 1]) &&
+                IsContinuation(in[i + 2])) {
+                *out++ = static_cast<wchar_t>((byte & 0x0F) << 12 | (in[i + 1] & 0x3F) << 6 | (in[i + 2] & 0x3F));
+                i += 2;
+                continue;
+            }
             if (byte >= UTF8_TWO_FIRST && byte <= UTF8_THREE_LAST) {
                 bool three = byte >= UTF8_THREE_FIRST;
                 s.Value = static_cast<uint16_t>(byte & (three ? 0x0F : 0x1F));
@@ -341,7 +380,7 @@ void UNICODE::Utf8ToWide(const char* text, int length, WSTRING& target, UTF8STAT
             continue;
         }
         s.Bytes[s.CharCount++] = byte;
-        if (byte >= UTF8_CONTINUATION_FIRST && byte <= UTF8_CONTINUATION_LAST) {
+        if (IsContinuation(byte)) {
             s.Value = static_cast<uint16_t>(s.Value << 6 | (byte & 0x3F));
             if (--s.Expected == 0) {
                 *out++ = s.Value;
