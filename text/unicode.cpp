@@ -157,7 +157,8 @@ UNICODE::UNICODE()
         CodePages[page] = entry;
         CODEPAGEROW* rows = Rows + page * UNICODE_PAGE_ROWS;
         for (int byte = 0; byte < UNICODE_PAGE_ROWS; byte++)
-            rows[byte] = {static_cast<uint8_t>(byte), static_cast<uint16_t>(entry.CodePage), static_cast<uint16_t>(byte)};
+            rows[byte] = {static_cast<uint8_t>(byte), static_cast<uint16_t>(entry.CodePage),
+                          static_cast<uint16_t>(byte)};
         for (int byte = UPPER_HALF_START; byte < UNICODE_PAGE_ROWS; byte++)
             rows[byte].Value = unicodetables::UPPER_HALVES[page][byte - UPPER_HALF_START];
         PageCount++;

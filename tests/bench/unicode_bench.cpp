@@ -42,10 +42,13 @@ std::pair<double, double> BestOfBoth(Ours ours, System system)
 // pieces, so that no sequence is cut at the end.
 std::string MixedUtf8(std::mt19937& random)
 {
-    const char* pieces[] = {"service ", "Stra\xC3\x9F"
-                                        "e ",
-                            "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 ", "\xE6\x97\xA5\xE6\x9C\xAC ",
-                            "\xE2\x82\xAC 12,50\r\n", "configuration=value; "};
+    const char* pieces[] = {"service ",
+                            "Stra\xC3\x9F"
+                            "e ",
+                            "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 ",
+                            "\xE6\x97\xA5\xE6\x9C\xAC ",
+                            "\xE2\x82\xAC 12,50\r\n",
+                            "configuration=value; "};
     std::string text;
     text.reserve(TEXT_BYTES + 64);
     while (text.size() < static_cast<size_t>(TEXT_BYTES))
@@ -81,12 +84,12 @@ int main()
         [&] { unicode.BytesToWide(bytes.data(), TEXT_BYTES, 1252, ourOut.data()); },
         [&] { systemCount = MultiByteToWideChar(1252, 0, bytes.data(), TEXT_BYTES, systemOut.data(), TEXT_BYTES); });
     WSTRING wide;
-    auto [wstringMs, freshMs] = BestOfBoth([&] { wide = WSTRING(bytes.data(), TEXT_BYTES, 1252); },
-                                           [&] {
-                                               std::vector<wchar_t> fresh(TEXT_BYTES);
-                                               MultiByteToWideChar(1252, 0, bytes.data(), TEXT_BYTES, fresh.data(),
-                                                                   TEXT_BYTES);
-                                           });
+    auto [wstringMs, freshMs] =
+        BestOfBoth([&] { wide = WSTRING(bytes.data(), TEXT_BYTES, 1252); },
+                   [&] {
+                       std::vector<wchar_t> fresh(TEXT_BYTES);
+                       MultiByteToWideChar(1252, 0, bytes.data(), TEXT_BYTES, fresh.data(), TEXT_BYTES);
+                   });
     printf("10 MB of code page 1252 (%d characters; system %d)\n", wide.Length(), systemCount);
     printf("  into fresh memory: WSTRING %.2f ms, a new vector and MultiByteToWideChar %.2f ms\n", wstringMs, freshMs);
     bool latinMet = Report("  ByteToWide over the text", loopMs, systemMs, 1.2);
