@@ -110,36 +110,113 @@ public:
     HWND dialog = nullptr;
 };
 
-TEST(ControllerDialog, InstallAndUninstallFromTheDialog)
-{
-    const std::string name = rig::UniqueServiceName("DialogInstall");
-    RemoveOnExit remove(name);
-    ControllerFolder controller("dialog");
-    ASSERT_TRUE(controller.Folder().CopyIn(SampleExe()));
-    // No help file: a missing one is reported as an assertion, which is not this test's subject.
-    ASSERT_TRUE(controller.WriteConfig(ConfigText(With(RequiredEntries(name), "AppHelp", "|100"))));
+// What the dialog shows in one language.
+struct DialogTexts {
+    const char* switches;
+    const char* notInstalled;
+    const char* stopped;
+    const char* running;
+    const char* installed;
+    const char* started;
+    const char* stoppedResult;
+    const char* uninstalled;
+};
 
+// The whole life of the sample service, driven through the dialog's buttons.
+TEST(ControllerDialog, InstallStartStopUninstall)
+{
+    const DialogTexts languages[] = {
+        {"/ADVGUI", "Service not installed", "Service installed, stopped", "Service installed, running",
+         "Service installed sucessfully.", "Service started sucessfully.", "Service stopped sucessfully.",
+         "Service uninstalled sucessfully."},
+        {"/ADVGUI /LANG:GER", "Service nicht installiert", "Service installiert, gestoppt",
+         "Service installiert, gestartet", "Service wurde erfolgreich installiert.",
+         "Service wurde erfolgreich gestartet.", "Service wurde erfolgreich gestoppt.",
+         "Service wurde erfolgreich deinstalliert."},
+    };
+    for (const DialogTexts& texts : languages) {
+        SCOPED_TRACE(texts.switches);
+        const std::string name = rig::UniqueServiceName("DialogLife");
+        RemoveOnExit remove(name);
+        ControllerFolder controller("dialog");
+        ASSERT_TRUE(controller.Folder().CopyIn(SampleExe()));
+        // No help file: a missing one is reported as an assertion, which is not this test's subject.
+        ASSERT_TRUE(controller.WriteConfig(ConfigText(With(RequiredEntries(name), "AppHelp", "|100"))));
+
+        DialogRun run(controller, texts.switches);
+        ASSERT_TRUE(run.started);
+        run.dialog = run.Find("#32770");
+        ASSERT_TRUE(run.dialog);
+        EXPECT_EQ(TextOf(run.dialog), kTitle);
+        // The first refresh ran before the dialog was shown; /ADVGUI opens no information window.
+        EXPECT_EQ(run.Item(1104), texts.notInstalled);
+        EXPECT_EQ(run.EnabledCommands(), "I");
+        EXPECT_FALSE(run.Find("TarvoWinClassInfoWindow", 500));
+
+        run.Click(1100);
+        EXPECT_EQ(run.Item(1105), texts.installed);
+        EXPECT_TRUE(run.WaitForItem(1104, texts.stopped));
+        EXPECT_EQ(run.EnabledCommands(), "US");
+
+        run.Click(1102);
+        EXPECT_EQ(run.Item(1105), texts.started);
+        EXPECT_TRUE(run.WaitForItem(1104, texts.running));
+        EXPECT_EQ(run.EnabledCommands(), "T");
+
+        run.Click(1103);
+        EXPECT_EQ(run.Item(1105), texts.stoppedResult);
+        EXPECT_TRUE(run.WaitForItem(1104, texts.stopped));
+        EXPECT_EQ(run.EnabledCommands(), "US");
+
+        run.Click(1101);
+        EXPECT_EQ(run.Item(1105), texts.uninstalled);
+        EXPECT_TRUE(run.WaitForItem(1104, texts.notInstalled));
+        EXPECT_EQ(run.Done(), kExitOk);
+    }
+}
+
+#ifdef TARVO_TEST_CHM
+// Help and the window system's help request open AppHelp's topic in the real help viewer.
+TEST(ControllerDialog, HelpOpensTheTopic)
+{
+    ControllerFolder controller("dialog-help");
+    ASSERT_TRUE(controller.Folder().CopyIn(rig::WindowsPathOf(TARVO_TEST_CHM), "help_english.chm"));
+    ASSERT_TRUE(controller.Folder().CopyIn(rig::WindowsPathOf(TARVO_TEST_IDS), "help_english.ids"));
+    // A caption of 1,000 characters goes through whole.
+    const std::string longTitle(1000, 'T');
+    ASSERT_TRUE(controller.WriteConfig(ConfigText(
+        With(With(RequiredEntries(rig::UniqueServiceName("DialogHelp")), "AppHelp", "help_|200"), "WINDOWTITLE",
+             longTitle))));
     DialogRun run(controller, "/ADVGUI");
     ASSERT_TRUE(run.started);
     run.dialog = run.Find("#32770");
     ASSERT_TRUE(run.dialog);
-    EXPECT_EQ(TextOf(run.dialog), kTitle);
-    // The first refresh ran before the dialog was shown; /ADVGUI opens no information window.
-    EXPECT_EQ(run.Item(1104), "Service not installed");
-    EXPECT_EQ(run.EnabledCommands(), "I");
-    EXPECT_FALSE(run.Find("TarvoWinClassInfoWindow", 500));
+    EXPECT_EQ(TextOf(run.dialog), longTitle + " Service Controller");
 
-    run.Click(1100);
-    EXPECT_EQ(run.Item(1105), "Service installed sucessfully.");
-    EXPECT_TRUE(run.WaitForItem(1104, "Service installed, stopped"));
-    EXPECT_EQ(run.EnabledCommands(), "US");
-    EXPECT_EQ(rig::QueryServiceState(name), static_cast<DWORD>(SERVICE_STOPPED));
-
-    run.Click(1101);
-    EXPECT_EQ(run.Item(1105), "Service uninstalled sucessfully.");
-    EXPECT_TRUE(run.WaitForItem(1104, "Service not installed"));
+    for (int request : {0, 1}) {
+        SCOPED_TRACE(request ? "WM_HELP" : "Help button");
+        if (request) {
+            // Sent, not posted: the system carries a help request's record only with a sent message.
+            HELPINFO info{};
+            info.cbSize = sizeof info;
+            info.iContextType = HELPINFO_WINDOW;
+            info.hItemHandle = run.dialog;
+            DWORD_PTR result = 0;
+            SendMessageTimeoutA(run.dialog, WM_HELP, 0, reinterpret_cast<LPARAM>(&info), SMTO_NORMAL, 10000, &result);
+        } else
+            run.Click(9);
+        HWND viewer = run.Find("HH Parent");
+        ASSERT_TRUE(viewer);
+        EXPECT_EQ(TextOf(viewer), "Help file tests");
+        SendMessageA(viewer, WM_CLOSE, 0, 0);
+        for (ULONGLONG begin = GetTickCount64(); IsWindowVisible(viewer) && GetTickCount64() - begin < 5000;)
+            Sleep(50);
+        EXPECT_FALSE(IsWindowVisible(viewer));
+    }
+    EXPECT_EQ(run.Item(1105), "");
     EXPECT_EQ(run.Done(), kExitOk);
 }
+#endif
 
 // In German, with a window title, the information window and its remembered choice.
 TEST(ControllerDialog, GermanWithTheInformationWindow)

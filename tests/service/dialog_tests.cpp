@@ -163,6 +163,18 @@ TEST_F(ServiceDialog, VistaRestrictionWithoutAdvancedSwitch)
     ServiceConfig().Lookup("ADVGUI") = "0";
 }
 
+TEST_F(ServiceDialog, LongNameInTheVistaMessage)
+{
+    const std::string name(300, 'N');
+    Configure(name);
+    rig::BoxAnswerer answerer(rig::BoxAnswer::Ok, {dialog.Hwnd()});
+    Click(SERVICEDLG::ID_START);
+    auto boxes = answerer.Stop();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, name + " Service");
+    EXPECT_EQ(boxes[0].text, "The " + name + " service can not be used under Windows Vista or higher.");
+}
+
 TEST_F(ServiceDialog, DoneAndTheCloseBoxEndWithZero)
 {
     for (UINT message : {WM_COMMAND, WM_CLOSE}) {
