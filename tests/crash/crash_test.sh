@@ -138,7 +138,7 @@ check "the declined assertion ends through the handler" test -f "$desktop/${base
 check_minidump "assertion" "$desktop/${base}3.TARVO.dmp.gz" 0x10
 recorded_address >/dev/null
 
-echo "--- Ctrl+Shift+F9 in a window that hands its messages to LogHotkey"
+echo "--- Ctrl+Shift+F9 in a toolkit window"
 wine "$prog_host" "/LOGITHARD:$work_win\\log6.txt" /F9
 rc=$?
 check "the hotkey crashes the program (exit code $rc)" test $rc -eq $expected_rc

@@ -6,8 +6,7 @@
 //   /USERDATA:t   sets the crash user data to t
 //   /FAULT        writes to an invalid address
 //   /ASSERT       fails an assertion (answered No by the caller, it ends the program)
-//   /F9           shows a window whose procedure passes every message to LogHotkey and
-//                 types Ctrl+Shift+F9 into it
+//   /F9           shows a toolkit window and types Ctrl+Shift+F9 into it
 //   /RECORD:file  writes its own command line to file (the stand-in for a browser)
 // Exit codes of its own: 0 done, 3 still running after the crash was asked for.
 #include <windows.h>
@@ -21,18 +20,11 @@
 #include "diag/crashdump.h"
 #include "diag/logit.h"
 #include "osys/osys_win32.h"
+#include "ui/window.h"
 
 namespace {
 
 constexpr int EXIT_NOT_CRASHED = 3;
-
-LRESULT CALLBACK HotkeyWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
-{
-    LogHotkey(message, wparam, lparam);
-    if (message == WM_DESTROY)
-        PostQuitMessage(0);
-    return DefWindowProcA(window, message, wparam, lparam);
-}
 
 void PressKey(WORD key, bool down)
 {
@@ -43,21 +35,16 @@ void PressKey(WORD key, bool down)
     SendInput(1, &input, sizeof(input));
 }
 
-// Types Ctrl+Shift+F9 into a window of this thread through the system's input queue and pumps
-// its messages for up to ten seconds.
+// Types Ctrl+Shift+F9 into a toolkit window of this thread through the system's input queue
+// (the toolkit's window procedure hands every message to the log's hotkeys) and pumps its
+// messages for up to ten seconds.
 int CrashThroughHotkey()
 {
-    WNDCLASSA windowClass = {};
-    windowClass.lpfnWndProc = HotkeyWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "TarvoCrashHotkeyWindow";
-    RegisterClassA(&windowClass);
-    HWND window = CreateWindowA(windowClass.lpszClassName, "crashprog", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
-                                100, nullptr, nullptr, windowClass.hInstance, nullptr);
-    if (!window)
+    WINDOW window(WS_OVERLAPPEDWINDOW | WS_VISIBLE, "crashprog", 0, 0, 200, 100, nullptr, 0, 0, "TarvoCrashHotkeyWindow");
+    if (!window.IsValid())
         return 1;
-    SetForegroundWindow(window);
-    SetFocus(window);
+    window.SetForeground(1);
+    window.SetFocus();
     PressKey(VK_CONTROL, true);
     PressKey(VK_SHIFT, true);
     PressKey(VK_F9, true);
