@@ -18,7 +18,6 @@
 #include "approot/arguments.h"
 #include "diag/assert.h"
 #include "diag/crashdump.h"
-#include "diag/logit.h"
 #include "osys/osys_win32.h"
 #include "ui/window.h"
 
