@@ -153,24 +153,23 @@ TEST(ControllerDialog, InstallStartStopUninstall)
         EXPECT_EQ(run.EnabledCommands(), "I");
         EXPECT_FALSE(run.Find("TarvoWinClassInfoWindow", 500));
 
-        run.Click(1100);
-        EXPECT_EQ(run.Item(1105), texts.installed);
-        EXPECT_TRUE(run.WaitForItem(1104, texts.stopped));
-        EXPECT_EQ(run.EnabledCommands(), "US");
-
-        run.Click(1102);
-        EXPECT_EQ(run.Item(1105), texts.started);
-        EXPECT_TRUE(run.WaitForItem(1104, texts.running));
-        EXPECT_EQ(run.EnabledCommands(), "T");
-
-        run.Click(1103);
-        EXPECT_EQ(run.Item(1105), texts.stoppedResult);
-        EXPECT_TRUE(run.WaitForItem(1104, texts.stopped));
-        EXPECT_EQ(run.EnabledCommands(), "US");
-
-        run.Click(1101);
-        EXPECT_EQ(run.Item(1105), texts.uninstalled);
-        EXPECT_TRUE(run.WaitForItem(1104, texts.notInstalled));
+        // Each button, what the result line says at once, and the state the refresh shows next.
+        const struct {
+            int button;
+            const char *result, *state, *enabled;
+        } steps[] = {
+            {1100, texts.installed, texts.stopped, "US"},
+            {1102, texts.started, texts.running, "T"},
+            {1103, texts.stoppedResult, texts.stopped, "US"},
+            {1101, texts.uninstalled, texts.notInstalled, "I"},
+        };
+        for (const auto& step : steps) {
+            SCOPED_TRACE(step.result);
+            run.Click(step.button);
+            EXPECT_EQ(run.Item(1105), step.result);
+            EXPECT_TRUE(run.WaitForItem(1104, step.state));
+            EXPECT_EQ(run.EnabledCommands(), step.enabled);
+        }
         EXPECT_EQ(run.Done(), kExitOk);
     }
 }
