@@ -254,12 +254,17 @@ TEST(ControllerDialog, GermanWithTheInformationWindow)
         EXPECT_EQ(run.Done(), kExitOk);
     }
 
+    // The registry's own tool reads the choice back: four bytes of binary 1.
     const std::string key = "Software\\Tarvo\\" + regKey;
-    DWORD choice = 0, size = sizeof choice, type = 0;
-    EXPECT_EQ(RegGetValueA(HKEY_CURRENT_USER, key.c_str(), "DontShowAgainSrvCtrl", RRF_RT_ANY, &type, &choice, &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(choice, 1u);
+    rig::RunResult query = rig::RunProgram(
+        "C:\\windows\\system32\\cmd.exe",
+        {"/c", "reg query \"HKCU\\" + key + "\" /v DontShowAgainSrvCtrl > reg.txt"}, controller.Folder().Path(),
+        kRunTimeoutMs, rig::BoxAnswer::Ok);
+    EXPECT_EQ(query.exitCode, 0u);
+    std::string listing = controller.Folder().Read("reg.txt");
+    EXPECT_NE(listing.find("DontShowAgainSrvCtrl"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("REG_BINARY"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("01000000"), std::string::npos) << listing;
 
     // The stored choice: the next run shows the dialog alone.
     DialogRun again(controller, "/CONFIG");
