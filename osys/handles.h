@@ -8,6 +8,7 @@
 //   UniqueModule      - loaded library, null when empty
 //   UniqueFont        - GDI font, null when empty
 //   UniqueIcon        - icon loaded or created for the caller (not a shared one), null when empty
+//   UniqueScreenDC    - device context of the whole screen from GetDC (null), null when empty
 #pragma once
 
 #include <windows.h>
@@ -109,6 +110,12 @@ struct IconTraits {
     static void Close(Handle icon) { DestroyIcon(icon); }
 };
 
+struct ScreenDCTraits {
+    using Handle = HDC;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle dc) { ReleaseDC(nullptr, dc); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
@@ -118,3 +125,4 @@ using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueFont = UniqueResource<FontTraits>;
 using UniqueIcon = UniqueResource<IconTraits>;
+using UniqueScreenDC = UniqueResource<ScreenDCTraits>;

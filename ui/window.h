@@ -248,6 +248,40 @@ public:
     static uint64_t Milliseconds();
     static void ResetClock();
 
+    // Effects, position memory and window-system utilities (ui/wineffects.cpp).
+    // Visible, and its rectangle overlaps the desktop rectangle.
+    bool IsOnScreen() const;
+    // Alpha (clamped to 0..255) below 255 layers the window: the whole window at that alpha when
+    // colourKey is -1, else pixels of colourKey transparent; 255 removes the layering. 1 when done,
+    // 0 when the system cannot layer windows.
+    int SetTransparency(int alpha, int colourKey = -1);
+    // Shows (show non-zero) or hides the window with the animation flags over milliseconds; a
+    // plain Show with flags 0 or when the system cannot animate. Returns 1.
+    int Animate(DWORD flags, DWORD milliseconds, int show);
+    // Keeps the rectangle (the normal one when maximized) and the maximized state under the
+    // current user's "Software\Tarvo\" + key; 0 when the window is not on screen or a write failed.
+    int StoreWindowPos(const char* key, const char* valueName);
+    // Applies a stored rectangle that starts on the desktop (only its origin with keepSize), then
+    // maximizes when that was stored; 1 when the rectangle was applied.
+    int RestoreWindowPos(const char* key, const char* valueName, bool keepSize);
+    // The next top-level window after the given one (from the top when null) with the class
+    // and title (either null for any).
+    static HWND FindTopLevel(HWND after, const char* className, const char* title);
+    // Converts count points from one window's client coordinates to another's (null: the
+    // screen); the platform's result.
+    static int MapPoints(HWND from, HWND to, POINT* points, int count);
+    // The window procedure registered for the class of window.
+    static WNDPROC GetClassProcedure(HWND window);
+    // Whether the display shows more than 256 colours.
+    static bool HasManyColours();
+    // The display depth: 16, 24 or 32 for exactly that many bits per pixel, else 8.
+    static int DisplayDepth();
+    // The same rule for a given number of bits per pixel.
+    static int DepthOfBits(int bitsPerPixel);
+    // Each of the four bytes moved from from towards to by percent / 100 (truncated); percent
+    // is taken as 0..100.
+    static uint32_t BlendColour(uint32_t from, uint32_t to, int percent);
+
 private:
     LRESULT RouteCommand(WPARAM wParam, LPARAM lParam);
     LRESULT RouteNotify(const NMHDR* header, LPARAM lParam);
