@@ -9,6 +9,7 @@
 //   UniqueFont        - GDI font, null when empty
 //   UniqueIcon        - icon loaded or created for the caller (not a shared one), null when empty
 //   UniqueScreenDC    - device context of the whole screen from GetDC (null), null when empty
+//   UniqueMenu        - menu loaded or created for the caller and not handed to a window, null when empty
 #pragma once
 
 #include <windows.h>
@@ -116,6 +117,12 @@ struct ScreenDCTraits {
     static void Close(Handle dc) { ReleaseDC(nullptr, dc); }
 };
 
+struct MenuTraits {
+    using Handle = HMENU;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle menu) { DestroyMenu(menu); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
@@ -126,3 +133,4 @@ using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueFont = UniqueResource<FontTraits>;
 using UniqueIcon = UniqueResource<IconTraits>;
 using UniqueScreenDC = UniqueResource<ScreenDCTraits>;
+using UniqueMenu = UniqueResource<MenuTraits>;
