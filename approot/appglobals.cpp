@@ -2,16 +2,20 @@
 
 #include <atomic>
 
+#include "osys/handles.h"
+
 int gLocale = LANG_ENGLISH;
 STRING gWorkDir;
 STRING gExeDir;
 STRING gAppName("Application");
+STRING gSecondName;
 DWORD gMainThreadId = 0;
 
 namespace {
 
 HINSTANCE instanceHandle = nullptr;
 HMODULE resourceModule = nullptr;
+UniqueModule languageModule; // the loaded language library, when resourceModule is one
 std::atomic<int64_t> clockBase{0};
 
 int64_t CounterMilliseconds()
@@ -45,6 +49,11 @@ HMODULE TarvoResourceModule()
     return resourceModule;
 }
 
+bool HasLanguageModule()
+{
+    return static_cast<bool>(languageModule);
+}
+
 uint64_t ClockMilliseconds()
 {
     int64_t now = CounterMilliseconds();
@@ -65,6 +74,12 @@ void SetModules(HINSTANCE instance, HMODULE resources)
 {
     instanceHandle = instance;
     resourceModule = resources;
+}
+
+void SetLanguageModule(HMODULE library)
+{
+    resourceModule = library ? library : instanceHandle;
+    languageModule.reset(library);
 }
 
 } // namespace TARVOAPP

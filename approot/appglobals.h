@@ -13,12 +13,15 @@ extern int gLocale;     // a primary language id (LANG_GERMAN selects the German
 extern STRING gWorkDir; // current directory at process start
 extern STRING gExeDir;  // the program's directory, made the current directory
 extern STRING gAppName; // the program's file name up to its first dot
+extern STRING gSecondName; // the second name given to the language-module loader
 extern DWORD gMainThreadId;
 
 bool IsGerman();
 bool IsMainThread();
 HINSTANCE TarvoInstance();
 HMODULE TarvoResourceModule();
+// Set while the resource module is a loaded language library.
+bool HasLanguageModule();
 
 // The millisecond clock: milliseconds since its base, taken at the first reading or by
 // ResetClock (the start routine resets it, so that it counts from the program's start).
@@ -29,5 +32,7 @@ namespace TARVOAPP {
 
 // Records the program's instance and the module its resources are loaded from.
 void SetModules(HINSTANCE instance, HMODULE resources);
+// Makes a loaded language library the resource module and owns it, freeing one loaded before.
+void SetLanguageModule(HMODULE library);
 
 } // namespace TARVOAPP

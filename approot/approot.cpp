@@ -254,6 +254,7 @@ int Start(HINSTANCE instance, APPMAINFUNC appMain)
         FreeLibrary(systemLibrary);
         systemLibrary = nullptr;
     }
+    FreeLanguageModule();
     ReleaseCrashReserve();
     return result;
 }

@@ -47,4 +47,18 @@ void AddShutdownHook(SHUTDOWNHOOK hook);
 // window libraries, which the program takes delay-loaded.
 void InitCommonControls();
 
+// Loads the language library of gLocale ("german.dll", "french.dll", "hungarian.dll", else
+// "english.dll") from the folder subfolder beside path's directory (after TrimBuildDirectory)
+// and makes it the resource module. gAppName becomes appName (subfolder when null) with an
+// upper-case first letter; secondName goes to gSecondName. A missing library falls back to
+// "english.dll" with gLocale 9. Without that one: false when silent, else a box and exit code 99.
+bool LoadLanguageModule(const char* path, const char* subfolder, const char* secondName, const char* appName,
+                        int silent);
+// Frees a loaded language library; the program's own module is the resource module again.
+void FreeLanguageModule();
+// The application's message loop until WM_QUIT. With an accelerator id (0: none) the table
+// of the resource module translates the keys that reach a window of mainWindow's class while
+// it is active.
+void MainDispatchLoop(HWND mainWindow, int acceleratorId);
+
 } // namespace TARVOAPP

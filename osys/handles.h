@@ -10,6 +10,7 @@
 //   UniqueIcon        - icon loaded or created for the caller (not a shared one), null when empty
 //   UniqueScreenDC    - device context of the whole screen from GetDC (null), null when empty
 //   UniqueMenu        - menu loaded or created for the caller and not handed to a window, null when empty
+//   UniqueAccelerator - accelerator table loaded for the caller, null when empty
 #pragma once
 
 #include <windows.h>
@@ -123,6 +124,12 @@ struct MenuTraits {
     static void Close(Handle menu) { DestroyMenu(menu); }
 };
 
+struct AcceleratorTraits {
+    using Handle = HACCEL;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle table) { DestroyAcceleratorTable(table); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 using UniqueFindHandle = UniqueResource<FindHandleTraits>;
@@ -134,3 +141,4 @@ using UniqueFont = UniqueResource<FontTraits>;
 using UniqueIcon = UniqueResource<IconTraits>;
 using UniqueScreenDC = UniqueResource<ScreenDCTraits>;
 using UniqueMenu = UniqueResource<MenuTraits>;
+using UniqueAccelerator = UniqueResource<AcceleratorTraits>;
