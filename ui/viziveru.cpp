@@ -1,5 +1,6 @@
 #include "ui/viziveru.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "approot/appglobals.h"
@@ -13,6 +14,8 @@ namespace {
 constexpr int MESSAGE_WIDTH = 55;
 // The resource string that titles a box shown without a title.
 constexpr int IDS_DEFAULT_BOX_TITLE = 10001;
+// The resource string that reports a file that could not be opened.
+constexpr int IDS_FILE_NOT_OPENED = 10110;
 
 int ShowBox(const char* operation, HWND parent, const char* title, const char* text, UINT flags)
 {
@@ -52,6 +55,16 @@ int YesNoCancelMsgBox(HWND parent, const char* title, const char* text)
 {
     int answer = ShowBox("YesNoCancelMsgBox", parent, title, text, MB_ICONQUESTION | MB_YESNOCANCEL);
     return answer == IDYES ? 1 : answer == IDCANCEL ? -1 : 0;
+}
+
+void ReportFileOpenFailure(const char* fileName)
+{
+    // Read before anything below can change it.
+    int error = errno;
+    STRING text = OSYS::GetStringFromResource(IDS_FILE_NOT_OPENED);
+    text.Replace("$FILENAME", fileName ? fileName : "");
+    text.Replace("$ERROR", error ? strerror(error) : "-");
+    ErrorMsgBox(nullptr, OSYS::GetStringFromResource(IDS_DEFAULT_BOX_TITLE).c_str(), text.c_str());
 }
 
 } // namespace VIZIVERU

@@ -17,7 +17,20 @@ int YesNoMsgBox(HWND parent, const char* title, const char* text);
 // 1 for Yes, 0 for No, -1 for Cancel.
 int YesNoCancelMsgBox(HWND parent, const char* title, const char* text);
 
+// Reports a failed file open in ErrorMsgBox: resource string 10110 with "$FILENAME" replaced
+// by fileName and "$ERROR" by the run-time library's text of errno ("-" when errno is 0).
+void ReportFileOpenFailure(const char* fileName);
+
 } // namespace VIZIVERU
+
+// Returns handle unchanged; a null handle (a file that did not open) is reported first.
+template <typename Handle>
+Handle CheckFileOpen(Handle handle, const char* fileName)
+{
+    if (!handle)
+        VIZIVERU::ReportFileOpenFailure(fileName);
+    return handle;
+}
 
 // Single line breaks inside a paragraph become blanks; empty and indented lines stay.
 // Lines are broken at the first blank past width when force is set, or on systems before
