@@ -1,6 +1,10 @@
-// TarvoSample: the companion desktop application of the service controller's sample setup.
-// It shows one top-level window of class "TarvoSampleMainWindow" and ends its process when its
-// message loop receives WM_QUIT, which is how the service process asks it to stop.
+// TarvoSample: the companion desktop application of the service controller's sample setup, and
+// a small application of the class library. It shows one top-level window of class
+// "TarvoSampleMainWindow" where it was last closed, and ends its process when its message loop
+// receives WM_QUIT, which is how the service process asks it to stop. With its language library
+// (lang\english.dll or lang\german.dll beside it) it also has the Ctrl+Q accelerator and, when
+// a user started it, a notification-area icon whose menu shows the window or ends the program;
+// without one it runs on its own resources, without either.
 // It appends what it saw to TarvoSample.record beside its exe, one "key=value" line each,
 // flushed at once: its process id, command line, arguments, working directory, the window it
 // made and how it ended, so tests can check how the service started and stopped it.
@@ -10,19 +14,31 @@
 //   ExitAfterMs=n    end by itself after n milliseconds
 //   ExitCode=n       the exit code of that end by itself (default 0); a quit from outside ends with 0
 //   WindowClass=...  register and create another window class
+//   Language=n       the language number (7 German; default English)
 #include <windows.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "approot/appglobals.h"
+#include "approot/approot.h"
+#include "langids.h"
+#include "ui/menu.h"
+#include "ui/taskbaricon.h"
+#include "ui/window.h"
 
 namespace {
 
 constexpr char kDefaultWindowClass[] = "TarvoSampleMainWindow";
 constexpr UINT_PTR kExitTimer = 1;
+// Where the window's rectangle is kept, below "Software\Tarvo\".
+constexpr char kPositionKey[] = "TarvoSample";
+constexpr char kPositionValue[] = "MainWindow";
 
 std::string ExePath()
 {
@@ -78,6 +94,7 @@ struct Settings {
     DWORD exitAfterMs = 0; // 0: no time limit
     int exitCode = 0;      // when it ends by itself
     std::string windowClass = kDefaultWindowClass;
+    int language = LANG_ENGLISH;
 };
 
 // "key=value" lines; blank lines, "[section]" lines and lines starting with ';' or '#' are skipped.
@@ -105,6 +122,8 @@ Settings ReadSettings(const std::string& path)
             settings.exitCode = std::atoi(value.c_str());
         } else if (SameKey(key, "WindowClass") && !value.empty()) {
             settings.windowClass = value;
+        } else if (SameKey(key, "Language")) {
+            settings.language = std::atoi(value.c_str());
         }
     }
     std::fclose(file);
@@ -137,88 +156,42 @@ private:
 };
 
 // The main window: paints who it is and how it was started, and keeps how the run ended.
-class SampleWindow {
+class SampleWindow : public WINDOW {
 public:
-    SampleWindow(std::vector<std::string> lines, DWORD exitAfterMs, int exitCode)
-        : lines(std::move(lines)), exitAfterMs(exitAfterMs), timerExitCode(exitCode)
+    SampleWindow(const std::string& className, std::vector<std::string> lines, DWORD exitAfterMs, int exitCode)
+        : WINDOW(WS_OVERLAPPEDWINDOW, "Tarvo Sample Application", CW_USEDEFAULT, CW_USEDEFAULT, 520, 240, nullptr, 0,
+                 0, className.c_str()),
+          lines(std::move(lines)), exitAfterMs(exitAfterMs), timerExitCode(exitCode)
     {
     }
 
-    bool Create(HINSTANCE instance, const std::string& className, int show)
+    // The notification-area icon with its menu; false when the notification area refused it.
+    bool AddTrayIcon()
     {
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = &SampleWindow::WindowProc;
-        windowClass.hInstance = instance;
-        windowClass.hIcon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
-        windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        windowClass.lpszClassName = className.c_str();
-        if (!RegisterClassExA(&windowClass)) {
-            return false;
-        }
-        HWND window = CreateWindowExA(0, className.c_str(), "Tarvo Sample Application", WS_OVERLAPPEDWINDOW,
-                                      CW_USEDEFAULT, CW_USEDEFAULT, 520, 240, nullptr, nullptr, instance, this);
-        if (!window) {
-            return false;
-        }
-        ShowWindow(window, show);
-        UpdateWindow(window);
-        return true;
+        trayMenu = std::make_unique<MENU>(IDM_TRAY, MENU_RESOURCEMODULE);
+        tray = std::make_unique<TASKBARICON>(hWnd, 1, "Tarvo Sample Application");
+        return tray->upAndRunning != 0;
     }
 
     // Why the message loop ended; stays "WM_QUIT" when the quit message came from outside.
     const char* EndReason() const { return endReason; }
+    // The exit code: the knob's after the timer, else 0.
+    int ExitCode() const { return quitCode; }
 
-private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    int OnCreate() override
     {
-        if (message == WM_NCCREATE) {
-            auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        }
-        auto* self = reinterpret_cast<SampleWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-        return self ? self->Route(window, message, wParam, lParam) : DefWindowProcA(window, message, wParam, lParam);
+        if (exitAfterMs > 0)
+            SetTimer(kExitTimer, exitAfterMs);
+        return 0;
     }
 
-    LRESULT Route(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        switch (message) {
-        case WM_CREATE:
-            if (exitAfterMs > 0) {
-                SetTimer(window, kExitTimer, exitAfterMs, nullptr);
-            }
-            return 0;
-        case WM_PAINT:
-            Paint(window);
-            return 0;
-        case WM_TIMER:
-            if (wParam == kExitTimer) {
-                KillTimer(window, kExitTimer);
-                endReason = "timer";
-                quitCode = timerExitCode;
-                DestroyWindow(window);
-            }
-            return 0;
-        case WM_CLOSE:
-            endReason = "WM_CLOSE";
-            DestroyWindow(window);
-            return 0;
-        case WM_DESTROY:
-            PostQuitMessage(quitCode);
-            return 0;
-        default:
-            return DefWindowProcA(window, message, wParam, lParam);
-        }
-    }
-
-    void Paint(HWND window)
+    int OnPaint() override
     {
         PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
-        if (!dc) {
-            return;
-        }
+        HDC dc = BeginPaint(hWnd, &paint);
+        if (!dc)
+            return 1;
+        FillRect(dc, &paint.rcPaint, GetSysColorBrush(COLOR_WINDOW));
         TEXTMETRICA metrics{};
         GetTextMetricsA(dc, &metrics);
         int y = 12;
@@ -226,7 +199,71 @@ private:
             TextOutA(dc, 12, y, line.c_str(), static_cast<int>(line.size()));
             y += metrics.tmHeight + 4;
         }
-        EndPaint(window, &paint);
+        EndPaint(hWnd, &paint);
+        return 1;
+    }
+
+    int OnTimer(UINT_PTR id) override
+    {
+        if (id != kExitTimer)
+            return 0;
+        KillTimer(kExitTimer);
+        quitCode = timerExitCode;
+        End("timer");
+        return 1;
+    }
+
+    int OnClose() override
+    {
+        End("WM_CLOSE");
+        return 1;
+    }
+
+    int OnMenuCommand(int id) override
+    {
+        if (id == IDM_EXIT) {
+            End("menu");
+            return 1;
+        }
+        if (id == IDM_SHOW) {
+            Show(SW_SHOWNORMAL);
+            SetForeground(0);
+            return 1;
+        }
+        return 0;
+    }
+
+    // The notification icon reports its mouse messages in lParam.
+    LRESULT OnUserMessage(UINT message, WPARAM, LPARAM lParam) override
+    {
+        if (message != MSG_TRAYNOTIFY || !trayMenu || !trayMenu->hMenu)
+            return 0;
+        if (lParam == WM_RBUTTONUP || lParam == WM_CONTEXTMENU) {
+            MENU popup(trayMenu->GetSubMenu(0));
+            int command = popup.TrackPopup(hWnd, nullptr, 1);
+            if (command)
+                OnMenuCommand(command);
+        } else if (lParam == WM_LBUTTONDBLCLK) {
+            OnMenuCommand(IDM_SHOW);
+        }
+        return 1;
+    }
+
+    int OnDestroy() override
+    {
+        if (tray)
+            tray->Remove(0);
+        PostQuitMessage(quitCode);
+        return 0;
+    }
+
+private:
+    // Remembers where the window was, then destroys it; the message loop ends with WM_QUIT.
+    void End(const char* reason)
+    {
+        endReason = reason;
+        StoreWindowPos(kPositionKey, kPositionValue);
+        Destroy();
     }
 
     std::vector<std::string> lines;
@@ -234,11 +271,13 @@ private:
     int timerExitCode;
     int quitCode = 0;
     const char* endReason = "WM_QUIT";
+    std::unique_ptr<MENU> trayMenu;
+    std::unique_ptr<TASKBARICON> tray;
 };
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show)
 {
     const std::string folder = FolderOf(ExePath());
     Record record(folder + "\\TarvoSample.record");
@@ -267,25 +306,32 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     }
 
     const bool asService = __argc == 2 && lstrcmpiA(__argv[1], "/service") == 0;
+    gLocale = settings.language;
+    // Silent: without a language library of its own the program runs on its own resources.
+    const bool language = TARVOAPP::LoadLanguageModule(ExePath().c_str(), "lang", nullptr, "TarvoSample", 1);
+    record.Write("language", language ? (IsGerman() ? "german" : "english") : "none");
     std::vector<std::string> lines = {"Tarvo Sample Application"};
     lines.push_back(std::string("Process id: ").append(pid));
     lines.push_back(std::string("Arguments: ").append(arguments.empty() ? "(none)" : arguments));
     lines.push_back(std::string("Working directory: ").append(cwd));
     lines.push_back(asService ? "Started by the Tarvo service." : "Started by a user.");
-    SampleWindow window(std::move(lines), settings.exitAfterMs, settings.exitCode);
-    if (!window.Create(instance, settings.windowClass, show)) {
+    SampleWindow window(settings.windowClass, std::move(lines), settings.exitAfterMs, settings.exitCode);
+    if (!window.IsValid()) {
         record.Write("window error", std::to_string(GetLastError()));
         record.Write("end", "no window");
         return 1;
     }
     record.Write("window", settings.windowClass);
+    window.RestoreWindowPos(kPositionKey, kPositionValue, false);
+    window.Show(show);
+    // A service has no user to click an icon.
+    if (language && !asService)
+        record.Write("trayicon", window.AddTrayIcon() ? "1" : "0");
 
-    MSG message;
-    BOOL got;
-    while ((got = GetMessageA(&message, nullptr, 0, 0)) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    record.Write("end", got == 0 ? window.EndReason() : "GetMessage error");
-    return got == 0 ? static_cast<int>(message.wParam) : 1;
+    TARVOAPP::MainDispatchLoop(window.Hwnd(), language ? IDA_MAIN : 0);
+    // A quit from outside finds the window still there.
+    if (window.IsValid())
+        window.StoreWindowPos(kPositionKey, kPositionValue);
+    record.Write("end", window.EndReason());
+    return window.ExitCode();
 }
