@@ -132,6 +132,18 @@ TEST_F(LanguageTest, MainDispatchLoopTranslatesAcceleratorsAndEndsOnQuit)
     KillTimer(nullptr, deadline);
     EXPECT_EQ(commands, std::vector<int>{40001});
 
+    // While a window of another class is active, the keys stay keys.
+    HWND other = CreateWindowA("STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 30, 30, 200, 100, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    SetActiveWindow(other);
+    ASSERT_EQ(GetActiveWindow(), other);
+    commands.clear();
+    PostMessageA(window, WM_KEYDOWN, 'Q', 1);
+    PostQuitMessage(0);
+    TARVOAPP::MainDispatchLoop(window, 200);
+    EXPECT_TRUE(commands.empty());
+    DestroyWindow(other);
+
     // A table that does not exist is reported; the loop still runs until WM_QUIT.
     AssertObserver previous = SetAssertObserver(RecordCheck);
     failedChecks.clear();

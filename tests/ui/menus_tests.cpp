@@ -339,7 +339,7 @@ TEST_F(IconWindow, ButtonImages)
 
 TEST(TaskbarTooltip, AmpersandsAndLength)
 {
-    const std::string longText(300, 'x');
+    const std::string longText(1000, 'x');
     const struct {
         const char* text;
         std::string stored;

@@ -115,6 +115,17 @@ TEST_F(StateMsgBoxTest, RememberedStateSuppressesTheBox)
     EXPECT_STREQ(states.Value("asked").c_str(), "1");
 }
 
+// The program's own resources have no template 10701: the failed dialog is reported and the
+// call returns at once, storing nothing.
+TEST_F(StateMsgBoxTest, WithoutTheTemplateNothingWaits)
+{
+    TARVOAPP::FreeLanguageModule();
+    rig::BoxAnswerer answerer(rig::BoxAnswer::Ok);
+    HASH states;
+    EXPECT_EQ(VIZIVERU::StateMsgBox(MB_ICONQUESTION | MB_YESNO, nullptr, "t", "text", states, "asked"), 0);
+    EXPECT_STREQ(states.Value("asked").c_str(), "");
+}
+
 TEST_F(StateMsgBoxTest, CheckFileOpenReportsANullHandleOnly)
 {
     rig::ScratchFolder folder("checkopen");
