@@ -40,7 +40,12 @@ INFOWINDOW::INFOWINDOW(HWND parent, const char* title, const char* text, const c
     TextArea.Show(SW_SHOW);
 
     SIZE measured = MeasureText(text ? text : "");
-    SIZE size = WindowSize(measured.cx, measured.cy);
+    // The margins around the text area leave no room for its scroll bar, edge and inner margins:
+    // without them every line as wide as the widest wraps.
+    LRESULT margins = TextArea.SendMessage(EM_GETMARGINS);
+    int textAreaChrome = GetSystemMetrics(SM_CXVSCROLL) + 2 * GetSystemMetrics(SM_CXEDGE) + LOWORD(margins) +
+                         HIWORD(margins);
+    SIZE size = WindowSize(measured.cx + textAreaChrome, measured.cy);
     RECT work{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
     // Centred by the work area's size alone, as on a single monitor whose work area starts at 0.
