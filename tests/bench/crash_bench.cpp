@@ -10,16 +10,9 @@
 #include <memory>
 
 #include "diag/crashdump.h"
+#include "benchclock.h"
 
 namespace {
-
-double Seconds()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 long long FileSize(const char* path)
 {

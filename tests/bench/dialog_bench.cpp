@@ -20,6 +20,7 @@
 #include "services.h"
 #include "service/main.h"
 #include "service/schandle.h"
+#include "benchclock.h"
 
 namespace {
 
@@ -28,14 +29,6 @@ constexpr UINT_PTR kRefreshTimer = 1;
 constexpr int kQueriesPerRound = 20;
 constexpr DWORD kTimeoutMs = 30000;
 constexpr DWORD kSettleMs = 20;
-
-double Seconds()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 double Median(std::vector<double> values)
 {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "diag/logit.h"
+#include "benchclock.h"
 
 namespace {
 
@@ -14,14 +15,6 @@ __attribute__((noinline)) int EmptyCall(const char* format, int value)
 {
     asm volatile("" : : "r"(format), "r"(value) : "memory");
     return 0;
-}
-
-double Seconds()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 template <class Call>

@@ -14,16 +14,9 @@
 #include "scratch.h"
 #include "services.h"
 #include "service/schandle.h"
+#include "benchclock.h"
 
 namespace {
-
-double Seconds()
-{
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Runs a command and returns the milliseconds until the service reached the state.
 double MillisecondsUntil(const std::string& exe, const std::vector<std::string>& args, const std::string& service,

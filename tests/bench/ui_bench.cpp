@@ -11,6 +11,7 @@
 
 #include "ui/dialog.h"
 #include "ui/fonts.h"
+#include "benchclock.h"
 
 // Every allocation of the program is counted: operator new here, the C allocator through the
 // linker's wrapping (see CMakeLists.txt).
@@ -60,14 +61,6 @@ namespace {
 constexpr UINT WORK_MESSAGE = WM_USER + 5;
 constexpr int MESSAGES = 100000;
 long counter = 0;
-
-double Seconds()
-{
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 class COUNTING : public WINDOW {
 public:
