@@ -18,6 +18,7 @@
 #include "process.h"
 #include "scratch.h"
 #include "services.h"
+#include "windowfind.h"
 #include "service/main.h"
 #include "service/schandle.h"
 #include "benchclock.h"
@@ -37,35 +38,6 @@ double Median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     size_t middle = values.size() / 2;
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-struct WindowSearch {
-    DWORD processId;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindProcessBox(HWND window, LPARAM context)
-{
-    auto* search = reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    char className[16] = "";
-    GetWindowThreadProcessId(window, &owner);
-    GetClassNameA(window, className, sizeof className);
-    if (owner == search->processId && IsWindowVisible(window) && lstrcmpA(className, "#32770") == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// WM_GETTEXT itself: GetWindowText does not ask controls of another process.
-bool HasText(HWND control)
-{
-    char text[256] = "";
-    DWORD_PTR length = 0;
-    return control && SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                                          SMTO_ABORTIFHUNG, 2000, &length) &&
-           length > 0;
 }
 
 // A run of service.exe that shows a window; the process is killed if it outlives the object.
@@ -99,10 +71,9 @@ public:
     double MillisecondsToWindow(int item)
     {
         while (process && (Seconds() - start) * 1000 < kTimeoutMs) {
-            WindowSearch search{processId};
-            EnumWindows(FindProcessBox, reinterpret_cast<LPARAM>(&search));
-            if (search.found && (item == 0 || HasText(GetDlgItem(search.found, item)))) {
-                window = search.found;
+            HWND found = rig::FindVisibleWindow(processId, "#32770");
+            if (found && (item == 0 || !rig::WindowText(GetDlgItem(found, item)).empty())) {
+                window = found;
                 return (Seconds() - start) * 1000;
             }
             Sleep(1);

@@ -8,41 +8,12 @@
 
 #include "e2e_support.h"
 #include "handles.h"
+#include "windowfind.h"
 
 namespace e2e {
 namespace {
 
 constexpr DWORD kFindTimeoutMs = 20000;
-
-// WM_GETTEXT itself: GetWindowText does not ask controls of another process.
-std::string TextOf(HWND window)
-{
-    char text[2048] = "";
-    DWORD_PTR length = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
-                        &length);
-    return text;
-}
-
-struct WindowSearch {
-    DWORD processId;
-    const char* className;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindProcessWindow(HWND window, LPARAM context)
-{
-    auto* search = reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    char className[64] = "";
-    GetWindowThreadProcessId(window, &owner);
-    GetClassNameA(window, className, sizeof className);
-    if (owner == search->processId && IsWindowVisible(window) && lstrcmpiA(className, search->className) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 // A run of service.exe with a window: started, its windows found, and ended by Done.
 class DialogRun {
@@ -67,15 +38,9 @@ public:
 
     HWND Find(const char* className, DWORD timeoutMs = kFindTimeoutMs)
     {
-        for (ULONGLONG begin = GetTickCount64(); GetTickCount64() - begin < timeoutMs; Sleep(50)) {
-            WindowSearch search{processId, className};
-            EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&search));
-            if (search.found)
-                return search.found;
-        }
-        return nullptr;
+        return rig::WaitForVisibleWindow(processId, className, timeoutMs);
     }
-    std::string Item(int id) { return TextOf(GetDlgItem(dialog, id)); }
+    std::string Item(int id) { return rig::WindowText(GetDlgItem(dialog, id)); }
     // Waits for an item's text, since the dialog refreshes on its own timer.
     bool WaitForItem(int id, const std::string& text)
     {
@@ -147,7 +112,7 @@ TEST(ControllerDialog, InstallStartStopUninstall)
         ASSERT_TRUE(run.started);
         run.dialog = run.Find("#32770");
         ASSERT_TRUE(run.dialog);
-        EXPECT_EQ(TextOf(run.dialog), kTitle);
+        EXPECT_EQ(rig::WindowText(run.dialog), kTitle);
         // The first refresh ran before the dialog was shown; /ADVGUI opens no information window.
         EXPECT_EQ(run.Item(1104), texts.notInstalled);
         EXPECT_EQ(run.EnabledCommands(), "I");
@@ -190,7 +155,7 @@ TEST(ControllerDialog, HelpOpensTheTopic)
     ASSERT_TRUE(run.started);
     run.dialog = run.Find("#32770");
     ASSERT_TRUE(run.dialog);
-    EXPECT_EQ(TextOf(run.dialog), longTitle + " Service Controller");
+    EXPECT_EQ(rig::WindowText(run.dialog), longTitle + " Service Controller");
 
     for (int request : {0, 1}) {
         SCOPED_TRACE(request ? "WM_HELP" : "Help button");
@@ -206,7 +171,7 @@ TEST(ControllerDialog, HelpOpensTheTopic)
             run.Click(9);
         HWND viewer = run.Find("HH Parent");
         ASSERT_TRUE(viewer);
-        EXPECT_EQ(TextOf(viewer), "Help file tests");
+        EXPECT_EQ(rig::WindowText(viewer), "Help file tests");
         SendMessageA(viewer, WM_CLOSE, 0, 0);
         for (ULONGLONG begin = GetTickCount64(); IsWindowVisible(viewer) && GetTickCount64() - begin < 5000;)
             Sleep(50);
@@ -231,7 +196,7 @@ TEST(ControllerDialog, GermanWithTheInformationWindow)
         ASSERT_TRUE(run.started);
         run.dialog = run.Find("#32770");
         ASSERT_TRUE(run.dialog);
-        EXPECT_EQ(TextOf(run.dialog), "Beispiel Service Controller");
+        EXPECT_EQ(rig::WindowText(run.dialog), "Beispiel Service Controller");
         const std::pair<int, const char*> labels[] = {{1100, "Installieren"}, {1101, "Deinstallieren"},
                                                       {1102, "Starten"},      {1103, "Stoppen"},
                                                       {2, "Fertig"},          {9, "Hilfe"}};
@@ -241,13 +206,13 @@ TEST(ControllerDialog, GermanWithTheInformationWindow)
 
         HWND info = run.Find("TarvoWinClassInfoWindow");
         ASSERT_TRUE(info);
-        EXPECT_EQ(TextOf(info), kTitle);
-        std::string text = TextOf(GetDlgItem(info, 1001));
+        EXPECT_EQ(rig::WindowText(info), kTitle);
+        std::string text = rig::WindowText(GetDlgItem(info, 1001));
         EXPECT_EQ(text.rfind(" W I C H T I G !\r\n \r\n Mit diesem Tool kann " + name + " als Service am System", 0), 0u)
             << text;
         EXPECT_EQ(text.find("$PROGNAME"), std::string::npos) << text;
         HWND check = GetDlgItem(info, 1002);
-        EXPECT_EQ(TextOf(check), "Dieses Fenster nicht mehr anzeigen");
+        EXPECT_EQ(rig::WindowText(check), "Dieses Fenster nicht mehr anzeigen");
         SendMessageA(check, BM_CLICK, 0, 0);
         SendMessageA(info, WM_CLOSE, 0, 0);
         EXPECT_FALSE(IsWindow(info));

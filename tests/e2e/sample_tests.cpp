@@ -8,32 +8,13 @@
 
 #include "e2e_support.h"
 #include "handles.h"
+#include "windowfind.h"
 
 namespace e2e {
 namespace {
 
 constexpr UINT kTrayNotify = 0x4F0;
 constexpr char kPositionKey[] = "Software\\Tarvo\\TarvoSample";
-
-struct Search {
-    DWORD processId;
-    const char* className;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindVisible(HWND window, LPARAM context)
-{
-    auto* search = reinterpret_cast<Search*>(context);
-    DWORD owner = 0;
-    char className[64] = "";
-    GetWindowThreadProcessId(window, &owner);
-    GetClassNameA(window, className, sizeof className);
-    if (owner == search->processId && IsWindowVisible(window) && lstrcmpiA(className, search->className) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 // One interactive run of the sample from a folder with its language libraries.
 class SampleRun {
@@ -59,16 +40,7 @@ public:
             TerminateProcess(process.get(), 1);
     }
 
-    HWND Find(const char* className)
-    {
-        for (ULONGLONG begin = GetTickCount64(); GetTickCount64() - begin < 20000; Sleep(50)) {
-            Search search{processId, className};
-            EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&search));
-            if (search.found)
-                return search.found;
-        }
-        return nullptr;
-    }
+    HWND Find(const char* className) { return rig::WaitForVisibleWindow(processId, className, 20000); }
     // Waits for the end of the program; its exit code, 259 while it still runs.
     DWORD Ended()
     {

@@ -10,50 +10,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "windowfind.h"
+
 namespace {
 
 constexpr ULONGLONG kTimeoutMs = 20000;
 constexpr DWORD kPollMs = 50;
 
-struct Search {
-    const char* className;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindVisible(HWND window, LPARAM context)
-{
-    auto* search = reinterpret_cast<Search*>(context);
-    char className[64] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (IsWindowVisible(window) && lstrcmpiA(className, search->className) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindWindowOfClass(const char* className)
-{
-    Search search{className};
-    EnumWindows(FindVisible, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// WM_GETTEXT itself: GetWindowText does not ask controls of another process.
-bool HasText(HWND control)
-{
-    char text[256] = "";
-    DWORD_PTR length = 0;
-    return control && SendMessageTimeoutA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                                          SMTO_ABORTIFHUNG, 2000, &length) &&
-           length > 0;
-}
-
 int Wait(const char* className, int item)
 {
     for (ULONGLONG begin = GetTickCount64(); GetTickCount64() - begin < kTimeoutMs; Sleep(kPollMs)) {
-        HWND window = FindWindowOfClass(className);
-        if (!window || (item != 0 && !HasText(GetDlgItem(window, item))))
+        HWND window = rig::FindVisibleWindow(0, className);
+        if (!window || (item != 0 && rig::WindowText(GetDlgItem(window, item)).empty()))
             continue;
         // A moment for the first paint after the text arrived.
         Sleep(300);
@@ -68,7 +36,7 @@ int Wait(const char* className, int item)
 
 int Close(const char* className)
 {
-    HWND window = FindWindowOfClass(className);
+    HWND window = rig::FindVisibleWindow(0, className);
     if (!window)
         return 1;
     PostMessageA(window, WM_CLOSE, 0, 0);
