@@ -14,6 +14,13 @@ constexpr int LOGLEVEL_MUTEX = 11;       // every mutex made, obtained, released
 constexpr int LOGLEVEL_EVENT = 12;       // every event set, reset, waited for and closed
 constexpr int LOGLEVEL_STARTUP = 14;     // start-up details
 
+// The diagnostic switches LogSwitch acts on, without their leading '/' or '-'; a name ending in
+// ':' takes a value, and CRASHDUMP also takes ":n".
+inline constexpr const char* LOG_SWITCH_NAMES[] = {
+    "LOGIT",  "LOGIT:", "LOGITKEEP", "LOGITKEEP:", "LOGITHARD", "LOGITHARD:", "LOGDEBUG",
+    "LOGDBG", "LOG:",   "D:",        "LOGITCLOSE", "NOASSERT",  "CRASHDUMP",
+};
+
 // Writes formatted text to the log when it is on; returns 1 when written, 0 while off.
 int LogPrint(const char* format, ...) TARVO_PRINTF(1, 2);
 // As LogPrint, but only when the level passes the mask set by /LOG: or /D:.

@@ -31,6 +31,39 @@ constexpr int EXIT_REFUSED_SYSTEM = 1; // Windows 95/98/ME
 constexpr int EXIT_SYNTAX_SHOWN = 1;
 constexpr int EXIT_CONFIG_ERROR = 100;
 
+// Every exit code the program ends with.
+inline constexpr int CONTROLLER_EXIT_CODES[] = {
+    ResultCode(ServiceResult::Ok),
+    EXIT_SYNTAX_SHOWN,
+    ResultCode(ServiceResult::InstallFailed),
+    ResultCode(ServiceResult::UninstallFailed),
+    ResultCode(ServiceResult::DispatcherFailed),
+    ResultCode(ServiceResult::NotInstalled),
+    ResultCode(ServiceResult::StartFailed),
+    ResultCode(ServiceResult::StopFailed),
+    EXIT_CONFIG_ERROR,
+};
+
+// The controller's switches, in the order AppMain tests them; a name ending in ':' takes a
+// value. Any other start (none of these) is the service process.
+struct ControllerSwitch {
+    const char* name;
+    const char* action;
+};
+inline constexpr ControllerSwitch CONTROLLER_SWITCHES[] = {
+    {"?", "shows the syntax"},
+    {"HELP", "shows the syntax"},
+    {"GUI", "opens the dialog"},
+    {"CONFIG", "opens the dialog"},
+    {"ADVGUI", "opens the dialog without the information window and with Install and Start on every system"},
+    {"START", "starts the service"},
+    {"STOP", "stops the service and waits up to about 21 seconds for it to stop"},
+    {"INSTALL", "registers the service"},
+    {"UNINSTALL", "removes the service"},
+    {"CFG:", "reads another configuration file instead of service.cfg"},
+    {"LANG:", "GER for German texts, ENGL for English ones"},
+};
+
 // Runs one operation on the configured service: "START", "STOP", "QUERY_STATUS" (the
 // current state 1..7, 0 when unknown), "INSTALL", "UNINSTALL" or "LAUNCH" (the service
 // process role). The word is compared without regard to case; any other word does nothing.
