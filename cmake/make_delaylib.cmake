@@ -12,7 +12,11 @@ list(JOIN imports "\n" exports)
 get_filename_component(folder ${OUTPUT} DIRECTORY)
 set(def ${folder}/${DLL}.def)
 file(WRITE ${def} "LIBRARY ${DLL}.dll\nEXPORTS\n${exports}\n")
-execute_process(COMMAND ${DLLTOOL} --def ${def} --dllname ${DLL}.dll --output-delaylib ${OUTPUT} RESULT_VARIABLE rc)
+# dlltool names the library's symbols after the output path: run in the output folder so that
+# the build folder does not show in the programs that link the library.
+get_filename_component(output_name ${OUTPUT} NAME)
+execute_process(COMMAND ${DLLTOOL} --def ${DLL}.def --dllname ${DLL}.dll --output-delaylib ${output_name}
+  WORKING_DIRECTORY ${folder} RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "dlltool failed for ${DLL}")
 endif()

@@ -1,7 +1,9 @@
 #!/bin/bash
-# Builds the release (preset "mingw", folder build/), checks that a second build of service.exe in
-# another folder, without the compiler cache, gives the same bytes, and writes
-# dist/tarvo-service-<version>-win64.zip with its SHA-256 checksum file beside it.
+# Builds the release (preset "mingw", folder build-release/), checks that a second build of
+# service.exe in another folder gives the same bytes, and writes
+# dist/tarvo-service-<version>-win64.zip with its SHA-256 checksum file beside it. Both builds
+# leave the compiler cache out: a cache that shares objects between folders rewrites the source
+# paths in them, so their __FILE__ texts would depend on the folder.
 #   --build-dir DIR  package the programs already built in DIR: no build and no second build
 #   --dist DIR       write the archive and its checksum file to DIR instead of dist/
 #   --dry-run        print the archive entries and write nothing
@@ -29,18 +31,17 @@ fi
 name="tarvo-service-$version-win64"
 
 if [ -z "$build" ]; then
-    build="$root/build"
+    build="$root/build-release"
     if [ "$dry_run" -eq 0 ]; then
-        cmake --preset mingw >/dev/null
-        cmake --build --preset mingw --target service TarvoSample english german
-        # A folder of another name and length, and no cached objects: any build path, time
-        # stamp or other varying input that reaches service.exe makes the bytes differ.
+        export CCACHE_DISABLE=1
+        cmake --preset mingw -B "$build" -DTARVO_BUILD_TESTS=OFF >/dev/null
+        cmake --build "$build" --target service TarvoSample english german
+        # A folder of another name and length: any build path, time stamp or other varying
+        # input that reaches service.exe makes the bytes differ.
         second="$(mktemp -d)"
         trap 'rm -rf "$second"' EXIT
-        CCACHE_DISABLE=1 cmake -S "$root" -B "$second" -G Ninja \
-            -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
-            -DTARVO_BUILD_TESTS=OFF >/dev/null
-        CCACHE_DISABLE=1 cmake --build "$second" --target service
+        cmake --preset mingw -B "$second" -DTARVO_BUILD_TESTS=OFF >/dev/null
+        cmake --build "$second" --target service
         if ! cmp "$build/service/service.exe" "$second/service/service.exe"; then
             echo "release: two builds of service.exe differ" >&2
             exit 1
