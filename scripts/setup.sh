@@ -12,6 +12,7 @@ packages=(
     wine64-tools           # winedump, which the crash test reads the minidumps with
     xvfb x11-utils         # a display for windows and message boxes; xdpyinfo to wait for it
     fp-utils               # chmcmd, which compiles the help file the help-file tests show
+    python3                # the release script writes its zip with Python's zipfile
 )
 
 missing=()
