@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "approot/approot.h"
-#include "diag/assert.h"
+#include "checkrecorder.h"
 #include "osys/osys_win32.h"
 #include "process.h"
 #include "scratch.h"
@@ -98,13 +98,6 @@ void CALLBACK QuitLoop(HWND, UINT, UINT_PTR, DWORD)
     PostQuitMessage(0);
 }
 
-std::vector<std::string> failedChecks;
-
-void RecordCheck(const char* condition, const char*)
-{
-    failedChecks.emplace_back(condition);
-}
-
 TEST_F(LanguageTest, MainDispatchLoopTranslatesAcceleratorsAndEndsOnQuit)
 {
     ASSERT_TRUE(TARVOAPP::LoadLanguageModule(LanguageBase().c_str(), "lang", nullptr, nullptr, 1));
@@ -145,15 +138,15 @@ TEST_F(LanguageTest, MainDispatchLoopTranslatesAcceleratorsAndEndsOnQuit)
     DestroyWindow(other);
 
     // A table that does not exist is reported; the loop still runs until WM_QUIT.
-    AssertObserver previous = SetAssertObserver(RecordCheck);
-    failedChecks.clear();
-    commands.clear();
-    PostMessageA(window, WM_KEYDOWN, 'Q', 1);
-    PostQuitMessage(0);
-    TARVOAPP::MainDispatchLoop(window, 999);
-    SetAssertObserver(previous);
-    EXPECT_EQ(failedChecks, std::vector<std::string>{"haccel"});
-    EXPECT_TRUE(commands.empty());
+    {
+        rig::CheckRecorder checks;
+        commands.clear();
+        PostMessageA(window, WM_KEYDOWN, 'Q', 1);
+        PostQuitMessage(0);
+        TARVOAPP::MainDispatchLoop(window, 999);
+        EXPECT_EQ(checks.Conditions(), std::vector<std::string>{"haccel"});
+        EXPECT_TRUE(commands.empty());
+    }
 
     keys[VK_CONTROL] = 0;
     SetKeyboardState(keys);

@@ -8,8 +8,6 @@
 namespace e2e {
 namespace {
 
-const std::string kNoService = "TarvoTestNoSuchService";
-
 // Every byte value, several times over: NUL, control bytes, "=", "\", "{", "}", high bytes.
 std::string BinaryBytes(size_t size)
 {

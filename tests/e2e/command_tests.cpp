@@ -7,8 +7,6 @@
 namespace e2e {
 namespace {
 
-constexpr DWORD kStateTimeoutMs = 15000;
-
 // A controller folder whose service.cfg names a freshly registered test service; the guard
 // removes the service again, also when the test fails.
 class ServiceCommands : public ::testing::Test {

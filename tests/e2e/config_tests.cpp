@@ -9,9 +9,6 @@
 namespace e2e {
 namespace {
 
-// A service name nothing registers: these runs must not reach a real service.
-const std::string kNoService = "TarvoTestNoSuchService";
-
 enum class Setup { Missing, Folder, Locked, Text };
 
 struct RejectedCase {

@@ -10,8 +10,6 @@
 namespace e2e {
 namespace {
 
-const std::string kNoService = "TarvoTestNoSuchService";
-
 std::string DocumentsPath(const std::string& name)
 {
     char folder[MAX_PATH] = {};

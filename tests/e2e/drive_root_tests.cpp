@@ -8,8 +8,6 @@
 namespace e2e {
 namespace {
 
-constexpr DWORD kStateTimeoutMs = 15000;
-
 // The files a test puts at a drive root, deleted again at its end.
 class RootFiles {
 public:

@@ -33,11 +33,19 @@ inline constexpr const char* kSyntax =
 // Exit codes of service.exe.
 inline constexpr DWORD kExitOk = 0;
 inline constexpr DWORD kExitSyntax = 1;
+inline constexpr DWORD kExitInstallFailed = 2;
+inline constexpr DWORD kExitUninstallFailed = 3;
 inline constexpr DWORD kExitDispatcherFailed = 4;
 inline constexpr DWORD kExitNotInstalled = 5;
 inline constexpr DWORD kExitStartFailed = 6;
 inline constexpr DWORD kExitStopFailed = 7;
 inline constexpr DWORD kExitConfigError = 100;
+
+// A service name nothing registers: runs with it must not reach a real service.
+inline const std::string kNoService = "TarvoTestNoSuchService";
+
+// How long a service may take to reach the state a test waits for.
+inline constexpr DWORD kStateTimeoutMs = 15000;
 
 // Generous: a run that needs it has hung. The longest legal run is /stop's 21 polls.
 inline constexpr DWORD kRunTimeoutMs = 60000;

@@ -11,10 +11,6 @@
 namespace e2e {
 namespace {
 
-constexpr DWORD kStateTimeoutMs = 15000;
-constexpr DWORD kExitInstallFailed = 2;
-constexpr DWORD kExitUninstallFailed = 3;
-
 struct Registration {
     bool found = false;
     DWORD type = 0, startType = 0, errorControl = 0;

@@ -8,8 +8,6 @@
 namespace e2e {
 namespace {
 
-const std::string kNoService = "TarvoTestNoSuchService";
-
 struct RefusalCase {
     std::vector<std::string> args;
     bool german;

@@ -11,9 +11,6 @@
 namespace e2e {
 namespace {
 
-constexpr DWORD kExitInstallFailed = 2;
-constexpr DWORD kStateTimeoutMs = 15000;
-
 // The paths a writer could use to choose what the service runs; "" is the folder itself.
 const char* const kGuardedPaths[] = {"", "service.cfg", "TarvoSample.exe", "service.exe"};
 

@@ -10,8 +10,6 @@
 namespace e2e {
 namespace {
 
-constexpr DWORD kStateTimeoutMs = 15000;
-
 struct ExitCodes {
     DWORD win32;
     DWORD serviceSpecific;

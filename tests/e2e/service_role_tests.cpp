@@ -9,8 +9,6 @@
 namespace e2e {
 namespace {
 
-constexpr DWORD kStateTimeoutMs = 15000;
-
 class ServiceRole : public ::testing::Test {
 protected:
     ServiceRole()

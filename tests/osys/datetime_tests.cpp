@@ -11,6 +11,7 @@
 
 #include "approot/appglobals.h"
 #include "osys/osys.h"
+#include "checkrecorder.h"
 #include "osys_support.h"
 
 namespace {
@@ -109,7 +110,7 @@ TEST_F(DateTime, DateArithmetic)
     };
     for (const Case& c : cases) {
         const char* text = c.text ? c.text : "(null)";
-        AssertRecorder checks;
+        rig::CheckRecorder checks;
         STRING result = OSYS::AddDateTime(c.text, Record(0, 0, c.day, c.hour, c.minute, c.second), c.factor);
         EXPECT_EQ(result.IsNull(), c.result == nullptr) << text;
         EXPECT_STREQ(result.c_str(), c.result ? c.result : "") << text << " x" << c.factor;
@@ -164,20 +165,20 @@ TEST_F(DateTime, RecordConversionsRefuseBadInput)
 {
     for (const SYSTEMTIME& record : {Record(2023, 13, 1), Record(2023, 1, 0), Record(30828, 1, 1),
                                      Record(2023, 1, 1, 24), Record(2023, 1, 1, 0, 60)}) {
-        AssertRecorder checks;
+        rig::CheckRecorder checks;
         EXPECT_EQ(OSYS::CalendarFromUtcRecord(record), -1) << Fields(record);
         EXPECT_EQ(OSYS::CalendarFromLocalRecord(record), -1) << Fields(record);
         EXPECT_EQ(checks.Conditions(), std::vector<std::string>(2, BAD_RECORD));
     }
     // Outside the calendar's years, but no fault of the caller's.
     for (const SYSTEMTIME& record : {Record(1969, 12, 31, 23, 59, 59), Record(1601, 1, 1), Record(3001, 1, 1)}) {
-        AssertRecorder checks;
+        rig::CheckRecorder checks;
         EXPECT_EQ(OSYS::CalendarFromUtcRecord(record), -1) << record.wYear;
         EXPECT_EQ(OSYS::CalendarFromLocalRecord(record), -1) << record.wYear;
         EXPECT_TRUE(checks.Conditions().empty()) << record.wYear;
     }
     for (int64_t calendar : {int64_t{-1}, int64_t{-86400}, INT64_MIN, OSYS::CALENDAR_MAX + 1}) {
-        AssertRecorder checks;
+        rig::CheckRecorder checks;
         SYSTEMTIME record = Record(2000, 1, 1);
         EXPECT_FALSE(OSYS::GetUtcRecord(calendar, record)) << calendar;
         EXPECT_EQ(record.wYear, 0) << calendar;

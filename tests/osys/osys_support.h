@@ -1,6 +1,4 @@
-// Helpers of the osys tests:
-//   AssertRecorder - collects the failed checks of one scope
-//   QueryRaw       - a registry value as the system's own calls read it
+// Helper of the osys tests: QueryRaw, a registry value as the system's own calls read it.
 #pragma once
 
 #include <windows.h>
@@ -8,26 +6,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include "diag/assert.h"
-
-class AssertRecorder {
-public:
-    AssertRecorder() : previous(SetAssertObserver(&Record)) { Conditions().clear(); }
-    ~AssertRecorder() { SetAssertObserver(previous); }
-    AssertRecorder(const AssertRecorder&) = delete;
-    AssertRecorder& operator=(const AssertRecorder&) = delete;
-
-    static std::vector<std::string>& Conditions()
-    {
-        static std::vector<std::string> conditions;
-        return conditions;
-    }
-
-private:
-    static void Record(const char* condition, const char*) { Conditions().push_back(condition); }
-    AssertObserver previous;
-};
 
 struct RawValue {
     LONG rc = ERROR_FILE_NOT_FOUND;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "osys/registry.h"
+#include "checkrecorder.h"
 #include "osys_support.h"
 
 namespace {
@@ -109,7 +110,7 @@ TEST_F(RegistryTest, OpenModes)
     EXPECT_TRUE(writer.WriteString("w", "y"));
     EXPECT_FALSE(writer.ReadString("v", text));
 
-    AssertRecorder checks;
+    rig::CheckRecorder checks;
     EXPECT_FALSE(REGISTRY(HKEY_CURRENT_USER, path, nullptr, 259));
     REGISTRY angled("<app>", path, REGISTRY::CURRENT_USER);
     EXPECT_TRUE(angled); // the check reports, the constructor goes on

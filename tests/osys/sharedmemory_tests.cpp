@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "osys/sharedmemory.h"
+#include "checkrecorder.h"
 #include "osys_support.h"
 
 namespace {
@@ -44,7 +45,7 @@ TEST(SHAREDMEMORY, OneBlockForEveryUserAndOneHolderAtATime)
 
 TEST(SHAREDMEMORY, Misuse)
 {
-    AssertRecorder checks;
+    rig::CheckRecorder checks;
     SHAREDMEMORY tooLong("ABCDEFG", 64);
     EXPECT_FALSE(tooLong);
     EXPECT_EQ(tooLong.Lock(0), nullptr);

@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "checkrecorder.h"
 #include "diag/assert.h"
 #include "osys/locks.h"
 #include "osys/osys_win32.h"
@@ -59,23 +60,6 @@ TEST(StartProgram, FailuresLeaveTheExitCodeAtMinusEight)
         0);
 }
 
-std::vector<std::string> reports;
-void RecordReport(const char* condition, const char*)
-{
-    reports.emplace_back(condition);
-}
-
-// Collects the failed checks of one scope.
-class ReportsSeen {
-public:
-    ReportsSeen() : previous(SetAssertObserver(RecordReport)) { reports.clear(); }
-    ~ReportsSeen() { SetAssertObserver(previous); }
-    const std::vector<std::string>& Conditions() const { return reports; }
-
-private:
-    AssertObserver previous;
-};
-
 TEST(StartProgram, OverLongCommandLinesAreRefusedWithoutAReport)
 {
     // Longer than the formatter's own area too, which reports what does not fit it.
@@ -90,7 +74,7 @@ TEST(StartProgram, OverLongCommandLinesAreRefusedWithoutAReport)
         {"\"" + program + "\"", "/service"},
         {"\"C:\\app.exe\"", parameters.c_str()},
     };
-    ReportsSeen seen;
+    rig::CheckRecorder seen;
     for (const Case& c : cases) {
         int exitCode = 0;
         EXPECT_EQ(
@@ -125,7 +109,7 @@ TEST(StartProgram, AFailedWaitIsNoEnd)
     GetCurrentDirectoryA(MAX_PATH, previousDirectory);
     ASSERT_TRUE(SetCurrentDirectoryA(folder.Path().c_str()));
     OSYS::ProcessWait previous = OSYS::SetStartProgramWait(WaitWithoutSynchronizeRight);
-    ReportsSeen seen;
+    rig::CheckRecorder seen;
     int exitCode = 0;
     PROCESS_INFORMATION info = {};
     EXPECT_EQ(OSYS::StartProgram("cmd.exe", "/c exit 3", nullptr, nullptr, OSYS::START_SYNC, &info, &exitCode), 0);

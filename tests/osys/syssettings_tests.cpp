@@ -10,6 +10,7 @@
 
 #include "osys/osys_win32.h"
 #include "osys/syssettings.h"
+#include "checkrecorder.h"
 #include "osys_support.h"
 #include "scratch.h"
 
@@ -28,7 +29,7 @@ TEST(OSYS, SystemPathNumbers)
     ASSERT_EQ(SHGetFolderPathA(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, documents), S_OK);
     for (int folder : {6, 14, 18, 19})
         EXPECT_STREQ(OSYS::GetSystemPath(folder).c_str(), (std::string(documents) + "\\").c_str()) << folder;
-    AssertRecorder checks;
+    rig::CheckRecorder checks;
     for (int folder : {3, 4, 20})
         EXPECT_STREQ(OSYS::GetSystemPath(folder).c_str(), "") << folder;
     EXPECT_EQ(checks.Conditions(), (std::vector<std::string>(3, "FALSE")));

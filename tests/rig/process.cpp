@@ -6,39 +6,22 @@
 #include <map>
 
 #include "handles.h"
+#include "windowfind.h"
 
 namespace rig {
 
 namespace {
 
-constexpr DWORD kPollMs = 20;
+constexpr DWORD kBoxPollMs = 20;
 constexpr int kStartAttempts = 3;
 // A box that is still there this long after its answer was posted is answered again.
 constexpr ULONGLONG kReanswerMs = 1000;
-// Reading a child's window text is a cross-process message; a hung child must not hang the rig.
-constexpr UINT kTextTimeoutMs = 2000;
 
 std::string ClassOf(HWND window)
 {
     char name[64] = {};
     GetClassNameA(window, name, sizeof name);
     return name;
-}
-
-std::string TextOf(HWND window)
-{
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextTimeoutMs, &length)) {
-        return {};
-    }
-    std::string text(length + 1, '\0');
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
-                             kTextTimeoutMs, &copied)) {
-        return {};
-    }
-    text.resize(copied < text.size() ? copied : text.size() - 1);
-    return text;
 }
 
 struct BoxSearch {
@@ -65,7 +48,7 @@ BOOL CALLBACK CollectStaticText(HWND child, LPARAM context)
 {
     auto* texts = reinterpret_cast<std::vector<std::string>*>(context);
     if (ClassOf(child) == "Static") {
-        std::string text = TextOf(child);
+        std::string text = WindowText(child);
         if (!text.empty()) {
             texts->push_back(text);
         }
@@ -110,7 +93,7 @@ int ChooseButton(HWND box, BoxAnswer answer)
 MessageBoxSeen ReadBox(HWND box)
 {
     MessageBoxSeen seen;
-    seen.title = TextOf(box);
+    seen.title = WindowText(box);
     std::vector<std::string> texts;
     EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&texts));
     for (const std::string& text : texts) {
@@ -229,7 +212,7 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
 
     std::map<HWND, ULONGLONG> answered;
     for (;;) {
-        DWORD wait = WaitForSingleObject(process.get(), kPollMs);
+        DWORD wait = WaitForSingleObject(process.get(), kBoxPollMs);
         WatchBoxes(info.dwProcessId, answer, answered, result);
         if (wait != WAIT_TIMEOUT) {
             break;
@@ -283,7 +266,7 @@ DWORD WINAPI BoxAnswerer::Watch(void* self)
         AcquireSRWLockExclusive(&answerer->lock);
         WatchBoxes(GetCurrentProcessId(), answerer->answer, answered, answerer->seen, &answerer->spared);
         ReleaseSRWLockExclusive(&answerer->lock);
-        Sleep(kPollMs);
+        Sleep(kBoxPollMs);
     }
     return 0;
 }

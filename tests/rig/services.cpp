@@ -8,7 +8,7 @@ namespace rig {
 
 namespace {
 
-constexpr DWORD kPollMs = 50;
+constexpr DWORD kStatePollMs = 50;
 
 } // namespace
 
@@ -39,7 +39,7 @@ bool WaitForServiceState(const std::string& name, DWORD state, DWORD timeoutMs)
         if (GetTickCount64() - begin > timeoutMs) {
             return false;
         }
-        Sleep(kPollMs);
+        Sleep(kStatePollMs);
     }
 }
 
@@ -116,7 +116,7 @@ bool RemoveService(const std::string& name, DWORD stopTimeoutMs)
         if (handles.manager && !handles && GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST) {
             return true;
         }
-        Sleep(kPollMs);
+        Sleep(kStatePollMs);
     }
     return false;
 }

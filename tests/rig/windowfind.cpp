@@ -4,7 +4,9 @@ namespace rig {
 
 namespace {
 
-constexpr DWORD kPollMs = 50;
+constexpr DWORD kWindowPollMs = 50;
+// Reading another process's window text is a cross-process message; a hung program must not
+// hang the rig.
 constexpr UINT kTextTimeoutMs = 2000;
 
 struct Search {
@@ -39,7 +41,7 @@ HWND FindVisibleWindow(DWORD processId, const char* className)
 
 HWND WaitForVisibleWindow(DWORD processId, const char* className, DWORD timeoutMs)
 {
-    for (ULONGLONG begin = GetTickCount64();; Sleep(kPollMs)) {
+    for (ULONGLONG begin = GetTickCount64();; Sleep(kWindowPollMs)) {
         if (HWND window = FindVisibleWindow(processId, className))
             return window;
         if (GetTickCount64() - begin >= timeoutMs)
@@ -49,11 +51,15 @@ HWND WaitForVisibleWindow(DWORD processId, const char* className, DWORD timeoutM
 
 std::string WindowText(HWND window)
 {
-    char text[2048] = "";
     DWORD_PTR length = 0;
-    if (!window || !SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                                        SMTO_ABORTIFHUNG, kTextTimeoutMs, &length))
+    if (!window || !SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextTimeoutMs, &length))
         return {};
+    std::string text(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                             kTextTimeoutMs, &copied))
+        return {};
+    text.resize(copied < text.size() ? copied : text.size() - 1);
     return text;
 }
 

@@ -13,8 +13,8 @@ namespace rig {
 HWND FindVisibleWindow(DWORD processId, const char* className);
 // Polls for that window until timeoutMs passes; null then.
 HWND WaitForVisibleWindow(DWORD processId, const char* className, DWORD timeoutMs);
-// The window's text through WM_GETTEXT itself: GetWindowText does not ask the controls of
-// another process. Empty when the window does not answer within two seconds.
+// The window's whole text through WM_GETTEXT itself: GetWindowText does not ask the controls
+// of another process. Empty when the window does not answer within two seconds.
 std::string WindowText(HWND window);
 
 } // namespace rig

@@ -168,7 +168,7 @@ TEST(StringArraySort, NestedSortOfTheSameFormIsRefused)
     array.Sort(0);
     EXPECT_TRUE(checks.Saw("DYNARRAY<TYPE>::SortThis==NULL"));
     EXPECT_EQ(Lines({"a", "b"}), Items(array));
-    checks.reports.clear();
+    checks.Clear();
     STRINGARRAY after = ArrayOf({"y", "x"});
     after.Sort(0);
     EXPECT_EQ(0u, checks.Total()) << "the context is free again";

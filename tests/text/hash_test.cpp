@@ -458,7 +458,7 @@ TEST(HashList, MalformedHeaders)
         EXPECT_EQ(c.records, parsed.FromString(STRING(c.text))) << c.text;
         EXPECT_TRUE(checks.Saw(c.check)) << c.text;
         WriteFileBytes(path, c.text);
-        checks.reports.clear();
+        checks.Clear();
         HASHLIST loaded;
         EXPECT_EQ(c.records, loaded.Load(path.c_str())) << c.text;
         EXPECT_TRUE(checks.Saw(c.check)) << c.text;

@@ -6,25 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <mutex>
 #include <sstream>
 #include <thread>
 
-#include "diag/assert.h"
 #include "diag/logit.h"
 #include "osys/osysfile.h"
 
 namespace {
-
-std::mutex recorderLock;
-CheckRecorder* activeRecorder = nullptr;
-
-void RecordCheck(const char* condition, const char* info)
-{
-    std::lock_guard<std::mutex> guard(recorderLock);
-    if (activeRecorder)
-        activeRecorder->reports.emplace_back(condition ? condition : "", info ? info : "");
-}
 
 std::filesystem::path& RunFolder()
 {
@@ -43,11 +31,9 @@ public:
         RunFolder() = folder;
         startFolder = std::filesystem::current_path();
         std::filesystem::current_path(folder);
-        SetAssertObserver(&RecordCheck);
     }
     void TearDown() override
     {
-        SetAssertObserver(nullptr);
         StringPoolShutdown();
         // After the shutdown every buffer comes from the heap and texts still work.
         STRING after("after the pool");
@@ -66,37 +52,14 @@ const auto* environment = ::testing::AddGlobalTestEnvironment(new TextTestEnviro
 
 } // namespace
 
-CheckRecorder::CheckRecorder()
-{
-    std::lock_guard<std::mutex> guard(recorderLock);
-    activeRecorder = this;
-}
-
-CheckRecorder::~CheckRecorder()
-{
-    std::lock_guard<std::mutex> guard(recorderLock);
-    activeRecorder = nullptr;
-}
-
-int CheckRecorder::Count(const std::string& condition) const
-{
-    int count = 0;
-    for (const auto& report : reports)
-        count += report.first == condition;
-    return count;
-}
-
-std::string CheckRecorder::InfoOf(const std::string& condition) const
-{
-    for (const auto& report : reports)
-        if (report.first == condition)
-            return report.second;
-    return "";
-}
-
 std::string Bytes(const BINARY& value)
 {
     return value.Buffer ? std::string(value.Buffer, value.StrLen) : std::string();
+}
+
+std::wstring Wide(const WSTRING& text)
+{
+    return std::wstring(text.c_str(), text.Length());
 }
 
 STRING TextOf(const std::string& bytes)

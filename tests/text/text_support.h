@@ -1,4 +1,4 @@
-// Helpers of the text tests: the failed-check recorder, byte views of BINARY, and the
+// Helpers of the text tests: byte views of BINARY, and the
 // folders for reference data and scratch files.
 #pragma once
 
@@ -9,28 +9,16 @@
 #include <utility>
 #include <vector>
 
+#include "checkrecorder.h"
 #include "text/strings.h"
 
-// Collects the checks that fail while it lives (condition text and detail).
-class CheckRecorder {
-public:
-    CheckRecorder();
-    ~CheckRecorder();
-    CheckRecorder(const CheckRecorder&) = delete;
-    CheckRecorder& operator=(const CheckRecorder&) = delete;
-
-    int Count(const std::string& condition) const;
-    bool Saw(const std::string& condition) const { return Count(condition) > 0; }
-    size_t Total() const { return reports.size(); }
-    // The detail of the first report of that condition ("" when none).
-    std::string InfoOf(const std::string& condition) const;
-
-    std::vector<std::pair<std::string, std::string>> reports;
-};
+// The failed-check recorder of the rig.
+using rig::CheckRecorder;
 
 std::string Bytes(const BINARY& value);
 STRING TextOf(const std::string& bytes);
 BINARY BinaryOf(const std::string& bytes);
+std::wstring Wide(const WSTRING& text);
 
 // Reference data shipped beside the test program (tests/text/data).
 std::string DataPath(const std::string& name);

@@ -16,11 +16,6 @@ namespace {
 
 constexpr int PAGE_NUMBERS[] = {1252, 437, 1250, 1251, 1253, 737, 866, 852, 999, 878};
 
-std::wstring Wide(const WSTRING& text)
-{
-    return std::wstring(text.c_str(), text.Length());
-}
-
 // Where the built-in pages differ from iconv on purpose: code page << 8 | byte -> value.
 std::map<int, wchar_t> TableExceptions()
 {

@@ -2,9 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "diag/assert.h"
+#include "checkrecorder.h"
 #include "ui/control.h"
 #include "ui/dialog.h"
 #include "ui/fonts.h"
@@ -108,25 +109,16 @@ TEST(Dialog, DestroyReachesTheDialogOnceEvenWhenTheHookClaimsIt)
     }
 }
 
-std::vector<std::string> reports;
-
-void Remember(const char* condition, const char* info)
-{
-    reports.push_back(std::string(condition) + "|" + (info ? info : ""));
-}
-
 TEST(Dialog, MissingTemplateIsReportedAndLeavesNoWindow)
 {
-    reports.clear();
-    AssertObserver previous = SetAssertObserver(Remember);
+    rig::CheckRecorder checks;
     {
         TESTDIALOG dialog(4242);
         EXPECT_FALSE(dialog.IsValid());
         EXPECT_EQ(dialog.SetText("x"), 0);
         EXPECT_EQ(dialog.EndModal(1), 0);
     }
-    SetAssertObserver(previous);
-    EXPECT_EQ(reports, std::vector<std::string>{"this->hWnd|4242"});
+    EXPECT_EQ(checks.Reports(), (std::vector<std::pair<std::string, std::string>>{{"this->hWnd", "4242"}}));
     EXPECT_TRUE(LoadDialogTemplate(nullptr, 4242).empty());
 }
 
@@ -146,11 +138,9 @@ public:
 TEST(Dialog, ChildDialogTakesTheControlId)
 {
     TESTDIALOG parent(202);
-    reports.clear();
-    AssertObserver previous = SetAssertObserver(Remember);
+    rig::CheckRecorder checks;
     CHILDPANE child(parent.Hwnd());
-    SetAssertObserver(previous);
-    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(checks.Total(), 0u);
     ASSERT_TRUE(child.IsValid());
     EXPECT_TRUE(child.IsChild());
     EXPECT_EQ(GetDlgItem(parent.Hwnd(), 555), child.Hwnd());

@@ -5,21 +5,13 @@
 #include <vector>
 
 #include "approot/approot.h"
-#include "diag/assert.h"
+#include "checkrecorder.h"
 #include "osys/osysfile.h"
 #include "scratch.h"
 #include "testlog.h"
 #include "ui/helpfile.h"
 
 namespace {
-
-// The failed checks reported during one test: condition and info.
-std::vector<std::pair<std::string, std::string>> reports;
-
-void RecordReport(const char* condition, const char* info)
-{
-    reports.emplace_back(condition ? condition : "", info ? info : "");
-}
 
 std::vector<std::string> TopicsOf(const HELPFILE& help)
 {
@@ -70,15 +62,13 @@ TEST(HelpTopicText, FileAndTopicAndItsBound)
 
 class HelpFileTest : public testing::Test {
 protected:
-    void SetUp() override { SetAssertObserver(RecordReport); }
-    void TearDown() override
-    {
-        SetAssertObserver(nullptr);
-        reports.clear();
-    }
+    using Reports = std::vector<std::pair<std::string, std::string>>;
+
     std::string HelpName() const { return folder.PathOf("help.chm"); }
 
     rig::ScratchFolder folder{"helpfile"};
+    // The failed checks reported during one test.
+    rig::CheckRecorder checks;
 };
 
 TEST_F(HelpFileTest, TopicListFromIdsElseCnt)
@@ -96,7 +86,7 @@ TEST_F(HelpFileTest, TopicListFromIdsElseCnt)
     // A line longer than a piece counts as two.
     EXPECT_EQ(TopicsOf(help), (std::vector<std::string>{"100", "200", "", std::string(HELPFILE::LIST_LINE_MAX, 'x'),
                                                         std::string(600 - HELPFILE::LIST_LINE_MAX, 'x')}));
-    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(checks.Total(), 0u);
 
     // A second file adds its topics to the list.
     ASSERT_TRUE(folder.Write("other.ids", "900\n"));
@@ -111,7 +101,7 @@ TEST_F(HelpFileTest, MissingListIsReportedAndShowsNothing)
     HELPFILE help;
     EXPECT_EQ(help.GetDefaultTopic(), -1);
     help.SetFilename(HelpName().c_str(), 0);
-    EXPECT_EQ(reports, (decltype(reports){{"fhelpcnt!=NULL", folder.PathOf("help.cnt")}}));
+    EXPECT_EQ(checks.Reports(), (Reports{{"fhelpcnt!=NULL", folder.PathOf("help.cnt")}}));
     EXPECT_EQ(help.ShowTopic(100), 0);
 }
 
@@ -134,7 +124,7 @@ TEST_F(HelpFileTest, TopicsAndMappings)
     help.AddMapping(1002, 200);
     EXPECT_EQ(help.ShowTopic(1002), 1);
     EXPECT_STREQ(help.Mappings[0].Topic.c_str(), "200");
-    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(checks.Total(), 0u);
 }
 
 TEST_F(HelpFileTest, FullMappingTableDropsTheNewMapping)
@@ -142,13 +132,13 @@ TEST_F(HelpFileTest, FullMappingTableDropsTheNewMapping)
     HELPFILE help;
     for (unsigned long id = 0; id < HELPFILE::MAPPINGS_MAX; id++)
         help.AddMapping(id, id + 1000);
-    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(checks.Total(), 0u);
     help.AddMapping(5000, 1);
-    EXPECT_EQ(reports, (decltype(reports){{"this->NumMappings<ARRAYMAX(this->Mappings)", "5000"}}));
+    EXPECT_EQ(checks.Reports(), (Reports{{"this->NumMappings<ARRAYMAX(this->Mappings)", "5000"}}));
     EXPECT_EQ(help.NumMappings, HELPFILE::MAPPINGS_MAX);
     // Replacing still works in a full table.
     help.AddMapping(7, 1);
-    EXPECT_EQ(reports.size(), 1u);
+    EXPECT_EQ(checks.Total(), 1u);
     EXPECT_STREQ(help.Mappings[7].Topic.c_str(), "1");
 }
 
@@ -235,7 +225,7 @@ TEST_F(HelpFileTest, WineViewerOpensTheCompiledFile)
     // A key for another window is not the viewer's.
     MSG message = {GetDesktopWindow(), WM_KEYDOWN, VK_F1, 0, 0, {0, 0}};
     EXPECT_FALSE(help.PreTranslate(&message));
-    EXPECT_TRUE(reports.empty());
+    EXPECT_EQ(checks.Total(), 0u);
 }
 
 TEST(HelpFileAccessor, OneObjectReleasedByTheApplicationShutdown)

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "diag/assert.h"
+#include "checkrecorder.h"
 #include "ui/iconimage.h"
 #include "ui/menu.h"
 #include "ui/taskbaricon.h"
@@ -17,25 +17,6 @@ namespace {
 constexpr int TEST_ICON = 300;
 constexpr int TEST_BITMAP = 301;
 constexpr int TEST_MENU = 310;
-
-// Records the failed checks while it lives.
-class CheckRecorder {
-public:
-    CheckRecorder()
-    {
-        previous = SetAssertObserver(&Record);
-        conditions.clear();
-    }
-    ~CheckRecorder() { SetAssertObserver(previous); }
-    CheckRecorder(const CheckRecorder&) = delete;
-    CheckRecorder& operator=(const CheckRecorder&) = delete;
-
-    static inline std::vector<std::string> conditions;
-
-private:
-    static void Record(const char* condition, const char*) { conditions.emplace_back(condition ? condition : ""); }
-    AssertObserver previous;
-};
 
 std::string ItemText(HMENU menu, UINT position)
 {
@@ -150,13 +131,13 @@ TEST(Menu, DeleteMenuItemSeparator)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "position " << c.position << " nowarn " << c.nowarn);
-        CheckRecorder checks;
+        rig::CheckRecorder checks;
         MENU menu = ThreeItems();
         EXPECT_EQ(menu.DeleteMenuItemSeparator(c.position, c.nowarn), c.deleted);
         EXPECT_EQ(GetMenuItemCount(menu.hMenu), c.countAfter);
-        ASSERT_EQ(checks.conditions.size(), c.reports);
+        ASSERT_EQ(checks.Total(), c.reports);
         if (c.reports) {
-            EXPECT_EQ(checks.conditions[0], "nowarn || item_is_separator");
+            EXPECT_EQ(checks.Conditions()[0], "nowarn || item_is_separator");
         }
         menu.Destroy();
     }
@@ -255,7 +236,7 @@ protected:
 
 TEST_F(IconWindow, AttachAndDestructionPutThePreviousIconsBack)
 {
-    CheckRecorder checks;
+    rig::CheckRecorder checks;
     HICON shown;
     {
         ICONIMAGE image(TEST_ICON, window.Hwnd());
@@ -278,12 +259,12 @@ TEST_F(IconWindow, AttachAndDestructionPutThePreviousIconsBack)
     }
     EXPECT_EQ(Icon(ICON_SMALL), small);
     EXPECT_EQ(Icon(ICON_BIG), big);
-    EXPECT_TRUE(checks.conditions.empty());
+    EXPECT_TRUE(checks.Conditions().empty());
 }
 
 TEST_F(IconWindow, LoadingAndReleasing)
 {
-    CheckRecorder checks;
+    rig::CheckRecorder checks;
     ICONIMAGE image;
     EXPECT_FALSE(image.IsLoaded());
     EXPECT_EQ(image.Attach(window.Hwnd(), 3), 0);
@@ -302,7 +283,7 @@ TEST_F(IconWindow, LoadingAndReleasing)
     EXPECT_EQ(image.GetIcon(), nullptr);
     EXPECT_EQ(image.Attach(window.Hwnd(), 3), 0);
     EXPECT_EQ(Icon(ICON_BIG), big);
-    EXPECT_EQ(checks.conditions, std::vector<std::string>{"this->IsIcon"});
+    EXPECT_EQ(checks.Conditions(), std::vector<std::string>{"this->IsIcon"});
 }
 
 TEST_F(IconWindow, ButtonImages)
@@ -317,7 +298,7 @@ TEST_F(IconWindow, ButtonImages)
     } cases[] = {{true, BS_ICON, IMAGE_ICON}, {false, BS_BITMAP, IMAGE_BITMAP}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.icon ? "icon" : "bitmap");
-        CheckRecorder checks;
+        rig::CheckRecorder checks;
         ICONIMAGE image;
         ASSERT_TRUE(c.icon ? image.LoadIcon(TEST_ICON) : image.LoadBitmap(TEST_BITMAP, 0, 0));
         EXPECT_TRUE(image.SetButtonImage(window.Hwnd(), 700));
@@ -325,14 +306,14 @@ TEST_F(IconWindow, ButtonImages)
         EXPECT_EQ(reinterpret_cast<HANDLE>(SendMessageW(button, BM_GETIMAGE, c.type, 0)), image.GetHandle());
         EXPECT_TRUE(image.ClearButtonImage(window.Hwnd(), 700));
         EXPECT_FALSE(GetWindowLongW(button, GWL_STYLE) & c.style);
-        EXPECT_TRUE(checks.conditions.empty());
+        EXPECT_TRUE(checks.Conditions().empty());
 
         // Taking off an image that another put there is reported.
         HANDLE other = LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(c.icon ? TEST_ICON : TEST_BITMAP),
                                   c.icon ? IMAGE_ICON : IMAGE_BITMAP, 0, 0, 0);
         SendMessageW(button, BM_SETIMAGE, c.type, reinterpret_cast<LPARAM>(other));
         image.ClearButtonImage(window.Hwnd(), 700);
-        EXPECT_EQ(checks.conditions, std::vector<std::string>{"hiconlast==this->hIcon"});
+        EXPECT_EQ(checks.Conditions(), std::vector<std::string>{"hiconlast==this->hIcon"});
         c.icon ? DestroyIcon(static_cast<HICON>(other)) : DeleteObject(other);
     }
 }
