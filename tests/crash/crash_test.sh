@@ -47,9 +47,20 @@ if ! grep -q 'https://probe.example/' "$record" 2>/dev/null; then
 fi
 rm -f "$record"
 
-# The address the recorder received last (waits for it up to 20 s); empty when none came.
+# True while a recorder runs: a Wine process shows its Windows command line in /proc.
+recorder_running() {
+    local cmdline
+    for cmdline in /proc/[0-9]*/cmdline; do
+        grep -qaF -- "/RECORD:$work_win" "$cmdline" 2>/dev/null && return 0
+    done
+    return 1
+}
+
+# The address the recorder received last; empty when none came. The crash handler opens the
+# address before its program ends, so once the program has ended any recorder it started is
+# already running: the wait ends when none runs any more (at most 20 s), not after a fixed time.
 recorded_address() {
-    for _ in $(seq 1 100); do [ -s "$record" ] && break; sleep 0.2; done
+    for _ in $(seq 1 100); do recorder_running || break; sleep 0.2; done
     [ -s "$record" ] && sed -n 's/.*"\(https:[^"]*\)".*/\1/p' "$record" | tr -d '\r'
     rm -f "$record"
 }
@@ -108,10 +119,12 @@ check "the second dump gets the suffix 1" test -f "$desktop/${base}1.TARVO.dmp.g
 check "without user data the address ends with the file name" \
     test "$(recorded_address)" = "https://www.tarvo.example/common/crashreport.php?filename=${base}1.TARVO.dmp"
 
-echo "--- /CRASHDUMP:4 /CRASHDUMP:1 keeps level 4"
-wine "$prog_host" /CRASHDUMP:4 /CRASHDUMP:1 "/LOGIT:$work_win\\log3.txt" /FAULT
-# The suffix counts per kind: no MAXI dump exists yet.
-check "the dump is a MAXI dump" test -f "$desktop/$base.MAXI.dmp.gz"
+echo "--- /CRASHDUMP:5 /CRASHDUMP:1 keeps level 5"
+# Level 5 is a TINY dump (5 mod 5), level 1 would be a MINI one. (A MAXI dump, level 4, would
+# show the same and take Wine half a minute.)
+wine "$prog_host" /CRASHDUMP:5 /CRASHDUMP:1 "/LOGIT:$work_win\\log3.txt" /FAULT
+# The suffix counts per kind: no TINY dump exists yet.
+check "the dump is a TINY dump" test -f "$desktop/$base.TINY.dmp.gz"
 recorded_address >/dev/null
 
 echo "--- the log off: the question answered No"

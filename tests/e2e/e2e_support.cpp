@@ -61,10 +61,11 @@ std::string ConfigText(const ConfigEntries& entries, const std::string& lineEnd)
     return text;
 }
 
-ControllerFolder::ControllerFolder(const std::string& label) : folder(label)
+ControllerFolder::ControllerFolder(const std::string& label, const std::string& programName)
+    : folder(label), programName(programName)
 {
     EXPECT_TRUE(folder.Valid()) << "scratch folder " << folder.Path();
-    EXPECT_TRUE(folder.CopyIn(ServiceExe())) << "copy of " << ServiceExe();
+    EXPECT_TRUE(folder.CopyIn(ServiceExe(), programName)) << "copy of " << ServiceExe();
 }
 
 bool ControllerFolder::WriteConfig(const std::string& text, const std::string& name)

@@ -63,11 +63,13 @@ std::string ConfigText(const ConfigEntries& entries, const std::string& lineEnd 
 // service.cfg (and any other file named in watched) kept its bytes and modification time.
 class ControllerFolder {
 public:
-    explicit ControllerFolder(const std::string& label);
+    // programName: the name of the copy; a setting of Wine's for one program name then reaches
+    // this copy alone, not the copies that other tests run at the same time.
+    explicit ControllerFolder(const std::string& label, const std::string& programName = "service.exe");
 
     rig::ScratchFolder& Folder() { return folder; }
     std::string PathOf(const std::string& name) const { return folder.PathOf(name); }
-    std::string Exe() const { return folder.PathOf("service.exe"); }
+    std::string Exe() const { return folder.PathOf(programName); }
 
     bool WriteConfig(const std::string& text, const std::string& name = "service.cfg");
     void Watch(const std::string& name) { watched.push_back(name); }
@@ -77,6 +79,7 @@ public:
 
 private:
     rig::ScratchFolder folder;
+    std::string programName;
     std::vector<std::string> watched{"service.cfg"};
 };
 

@@ -8,6 +8,9 @@
 namespace e2e {
 namespace {
 
+// Wine reports a Windows version to a program by its file name.
+constexpr const char* kOldProgram = "service9x.exe";
+
 struct RefusalCase {
     std::vector<std::string> args;
     bool german;
@@ -17,9 +20,9 @@ TEST(Windows9x, EveryRoadIsRefusedWithOneBox)
 {
     if (!rig::RunningUnderWine())
         GTEST_SKIP() << "the Windows 95/98/ME family is reported to one program by Wine's settings only";
-    ControllerFolder controller("win9x");
+    ControllerFolder controller("win9x", kOldProgram);
     ASSERT_TRUE(controller.WriteConfig(ConfigText(RequiredEntries(kNoService))));
-    rig::WineVersionFor version("service.exe", "win98");
+    rig::WineVersionFor version(kOldProgram, "win98");
     ASSERT_TRUE(version.Valid());
 
     const RefusalCase cases[] = {
@@ -46,8 +49,8 @@ TEST(Windows9x, ConfigurationErrorComesFirst)
 {
     if (!rig::RunningUnderWine())
         GTEST_SKIP() << "the Windows 95/98/ME family is reported to one program by Wine's settings only";
-    ControllerFolder controller("win9x-nocfg");
-    rig::WineVersionFor version("service.exe", "win98");
+    ControllerFolder controller("win9x-nocfg", kOldProgram);
+    rig::WineVersionFor version(kOldProgram, "win98");
     ASSERT_TRUE(version.Valid());
     ExpectSingleBox(controller.Run({"/?"}), kExitConfigError, kTitle, kConfigError);
 }
