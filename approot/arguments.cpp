@@ -51,25 +51,29 @@ void SleepForStartupDelay()
 
 } // namespace
 
-void BuildArgumentList(int argc, char** argv)
+void CommandLineFiles(STRINGARRAY& files, bool existingOnly)
 {
-    bool isServiceExe = FILENAME("<self>").GetName().EqualsNoCase("service.exe");
-
     // Without a base name there is no per-program file.
     STRING base = ProgramBaseName();
     STRING perProgram = base.IsFilled() ? base + "_commandline.ini" : STRING();
     const char* folders[2] = {gExeDir.c_str(), gWorkDir.c_str()};
-    STRINGARRAY candidates(4);
     for (const char* folder : folders) {
         for (const STRING& name : {STRING("commandline.ini"), perProgram}) {
             if (!name.IsFilled())
                 continue;
             FILENAME candidate(folder, name.c_str());
             // A file found twice (start directory = program directory) is read once.
-            if (candidate.IsFile() && candidates.IndexOf(candidate.c_str(), 0) == -1)
-                candidates.Add(candidate.Text());
+            if ((!existingOnly || candidate.IsFile()) && files.IndexOf(candidate.c_str(), 0) == -1)
+                files.Add(candidate.Text());
         }
     }
+}
+
+void BuildArgumentList(int argc, char** argv)
+{
+    bool isServiceExe = FILENAME("<self>").GetName().EqualsNoCase("service.exe");
+    STRINGARRAY candidates(4);
+    CommandLineFiles(candidates, true);
 
     gArguments.DeleteAll();
     for (int i = 0; i < argc && argv[i]; i++) {

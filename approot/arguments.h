@@ -7,6 +7,10 @@
 // Builds the argument list from the start-up vector and the commandline.ini files, hands
 // every argument to the log's switch handler and honours STARTUPDELAY.
 void BuildArgumentList(int argc, char** argv);
+// Adds the commandline.ini files whose lines join the argument list, each once: "commandline.ini"
+// and "<program base name>_commandline.ini" in the program's folder and in the start directory.
+// existingOnly: only those that exist; else also the places where someone could put one.
+void CommandLineFiles(STRINGARRAY& files, bool existingOnly);
 // The argument list; filled once during start-up, only read afterwards.
 extern STRINGARRAY gArguments;
 

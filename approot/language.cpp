@@ -9,6 +9,7 @@
 #include "diag/assert.h"
 #include "diag/logit.h"
 #include "osys/handles.h"
+#include "osys/osys_win32.h"
 #include "osys/osysfile.h"
 
 namespace {
@@ -51,11 +52,11 @@ bool LoadLanguageModule(const char* path, const char* subfolder, const char* sec
     folder.Append(subfolder ? subfolder : "");
 
     STRING library = FILENAME(folder.c_str(), LanguageLibraryName(gLocale)).c_str();
-    HMODULE module = LoadLibraryA(library.c_str());
+    HMODULE module = OSYS::LoadResourceLibrary(library.c_str());
     if (!module && strcmp(LanguageLibraryName(gLocale), "english.dll") != 0) {
         gLocale = LANG_ENGLISH;
         library = FILENAME(folder.c_str(), "english.dll").c_str();
-        module = LoadLibraryA(library.c_str());
+        module = OSYS::LoadResourceLibrary(library.c_str());
     }
     if (!module) {
         LogPrint("TARVOAPP::LoadLanguageModule %s: error %lu\n", library.c_str(), GetLastError());

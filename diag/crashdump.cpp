@@ -13,6 +13,7 @@
 #include "diag/logit.h"
 #include "osys/handles.h"
 #include "osys/osys_win32.h"
+#include "osys/security.h"
 
 #ifndef TARVO_CRASH_REPORT_SERVER
 #error "TARVO_CRASH_REPORT_SERVER names the web server of the crash-report form"
@@ -232,7 +233,9 @@ LONG WriteReport(EXCEPTION_POINTERS* exception)
     }
     const char* fileName = dumpPath + strlen(folder);
 
-    if (!LogIsEnabled() && !AskToWrite(base, fileName, folder))
+    // In the service role nobody can answer a question: the dump is written without one.
+    bool serviceRole = OSYS::InServiceRole();
+    if (!LogIsEnabled() && !serviceRole && !AskToWrite(base, fileName, folder))
         return 1;
 
     if (!WriteDumpWith(writeDump, dumpPath, CrashDumpType(level), exception))
@@ -241,8 +244,9 @@ LONG WriteReport(EXCEPTION_POINTERS* exception)
         LogPrint("TARVOAPP::WriteDumpToFileHandler kept the dump uncompressed\n");
     LogPrint("TARVOAPP::WriteDumpToFileHandler dump file written (%s)\n", dumpPath);
 
-    // The form asks the user to upload a file from the desktop; a dump elsewhere goes by hand.
-    if (onDesktop) {
+    // The form asks the user to upload a file from the desktop; a dump elsewhere goes by hand,
+    // and the service role opens nothing for a user.
+    if (onDesktop && !serviceRole) {
         char address[ADDRESS_SIZE];
         if (CrashReportAddress(address, sizeof(address), TARVO_CRASH_REPORT_SERVER, fileName, IsGerman(), userData))
             OSYS::OpenDocument(address, nullptr);

@@ -15,6 +15,7 @@
 #include "osys/ostype.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "osys/security.h"
 
 namespace {
 
@@ -392,6 +393,10 @@ int LogHotkey(unsigned message, uintptr_t wparam, intptr_t lparam)
     bool held =
         (GetKeyState(VK_CONTROL) & 0x8000) && (GetKeyState(VK_SHIFT) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000);
     if (!held)
+        return 0;
+    // In the service role the keys come from whoever can reach its windows, not from a support
+    // engineer at the program: a dump and a report address would be theirs to trigger.
+    if (OSYS::InServiceRole())
         return 0;
     switch (key) {
     case VK_F5:

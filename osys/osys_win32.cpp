@@ -54,12 +54,28 @@ HMODULE LoadSystemLibrary(const char* name)
     return module;
 }
 
+HMODULE LoadResourceLibrary(const char* path)
+{
+    HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    // Systems before Vista know only the data-file flag, which maps the file without running it too.
+    if (!module && GetLastError() == ERROR_INVALID_PARAMETER)
+        module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    LogPrint("OSYS::LoadResourceLibrary %s returns %p\n", path ? path : "<NULL>", static_cast<void*>(module));
+    return module;
+}
+
 bool RestrictLibrarySearch()
 {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    auto setDefaultDllDirectories =
-        GetFunction<SetDefaultDllDirectoriesFn>(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+    using SetDllDirectoryFn = BOOL(WINAPI*)(const char*);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto setDefaultDllDirectories = GetFunction<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories");
     bool ok = setDefaultDllDirectories && setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Older systems: at least take the current directory out of the search.
+    if (!ok) {
+        auto setDllDirectory = GetFunction<SetDllDirectoryFn>(kernel, "SetDllDirectoryA");
+        ok = setDllDirectory && setDllDirectory("");
+    }
     LogPrint("OSYS::RestrictLibrarySearch ok= %d\n", ok);
     return ok;
 }

@@ -22,9 +22,13 @@ Function GetFunction(HMODULE module, const char* name)
 // folder, searched first otherwise, may be writable by others, who could plant a library of
 // that name there and run code in this process. Null when it cannot be loaded.
 HMODULE LoadSystemLibrary(const char* name);
+// Maps a library for its resources only (texts, dialogs, menus): its entry point never runs and
+// its code is never made executable, so a planted library cannot run code here. Null when it
+// cannot be loaded. FreeLibrary releases it.
+HMODULE LoadResourceLibrary(const char* path);
 // Makes the system folder the only place this process searches for a library named without a
-// path (the delay-loaded window libraries too); full paths stay as they are. False on systems
-// that cannot restrict the search.
+// path (the delay-loaded window libraries too); full paths stay as they are. Systems without
+// that restriction at least leave the current directory out. False when neither is possible.
 bool RestrictLibrarySearch();
 
 // The code that stands for the calling thread's last error.

@@ -1,7 +1,9 @@
 #include "osys/security.h"
 
 #include <aclapi.h>
+#include <sddl.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstring>
 
@@ -11,19 +13,26 @@
 
 namespace {
 
-// Every user of the machine is in Everyone; the other three hold (nearly) every user too.
-struct BroadGroup {
+// Accounts whose rights never open a path: the system, the administrators and the installer
+// service of the system. The installing account joins them per check.
+const WELL_KNOWN_SID_TYPE TRUSTED_ACCOUNTS[] = {WinLocalSystemSid, WinBuiltinAdministratorsSid};
+constexpr const char* TRUSTED_INSTALLER_SID = "S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+// Names for the accounts a reason most often names; any other is written as its SID.
+struct AccountName {
     WELL_KNOWN_SID_TYPE type;
     const char* name;
 };
-const BroadGroup BROAD_GROUPS[] = {
+const AccountName ACCOUNT_NAMES[] = {
     {WinWorldSid, "Everyone"},
     {WinAuthenticatedUserSid, "Authenticated Users"},
     {WinBuiltinUsersSid, "Users"},
     {WinInteractiveSid, "Interactive"},
+    {WinBuiltinGuestsSid, "Guests"},
+    {WinBuiltinPowerUsersSid, "Power Users"},
+    {WinLocalSid, "LOCAL"},
+    {WinCreatorOwnerSid, "CREATOR OWNER"},
 };
-constexpr int GROUP_COUNT = sizeof(BROAD_GROUPS) / sizeof(BROAD_GROUPS[0]);
-constexpr int EVERYONE = 0;
 
 struct RightName {
     DWORD right;
@@ -42,14 +51,14 @@ const RightName RIGHT_NAMES[] = {
 
 constexpr DWORD GENERIC_WRITE_RIGHTS = GENERIC_WRITE | GENERIC_ALL;
 
-// The specific write-like rights of a mask, its generic rights mapped as the file system maps them.
-DWORD SpecificWriteRights(DWORD mask)
+// The specific rights of a mask that count, its generic rights mapped as the file system maps them.
+DWORD SpecificRights(DWORD mask, DWORD counted)
 {
     if (mask & GENERIC_ALL)
         mask |= FILE_ALL_ACCESS;
     if (mask & GENERIC_WRITE)
         mask |= FILE_GENERIC_WRITE;
-    return mask & OSYS::WRITE_LIKE_RIGHTS & ~GENERIC_WRITE_RIGHTS;
+    return mask & counted & ~GENERIC_WRITE_RIGHTS;
 }
 
 STRING RightNames(DWORD mask)
@@ -65,29 +74,91 @@ STRING RightNames(DWORD mask)
     return names;
 }
 
-// The four groups' SIDs, made once per judgement (CreateWellKnownSid needs no lookup).
-class BroadGroupSids {
-public:
-    BroadGroupSids()
-    {
-        for (int i = 0; i < GROUP_COUNT; i++) {
-            DWORD size = sizeof(sids[i]);
-            made[i] = CreateWellKnownSid(BROAD_GROUPS[i].type, nullptr, sids[i], &size) != FALSE;
-        }
-    }
+bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type)
+{
+    BYTE known[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof(known);
+    return CreateWellKnownSid(type, nullptr, known, &size) && EqualSid(sid, known);
+}
 
-    // The group's index, -1 for any other SID.
-    int Find(PSID sid) const
+STRING AccountOf(PSID sid)
+{
+    for (const AccountName& account : ACCOUNT_NAMES)
+        if (IsWellKnown(sid, account.type))
+            return STRING(account.name);
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(sid, &text))
+        return STRING("an unreadable SID");
+    UniqueLocalMemory textMemory(text);
+    return STRING(text);
+}
+
+// A SID made from its text, owned (null when the text is empty or not a SID).
+struct OwnedSid {
+    explicit OwnedSid(const char* text)
     {
-        for (int i = 0; i < GROUP_COUNT; i++)
-            if (made[i] && sid && IsValidSid(sid) && EqualSid(sid, const_cast<BYTE*>(sids[i])))
-                return i;
-        return -1;
+        PSID made = nullptr;
+        if (text && *text && ConvertStringSidToSidA(text, &made))
+            memory.reset(made);
+    }
+    PSID get() const { return memory.get(); }
+    UniqueLocalMemory memory;
+};
+
+class TrustedAccounts {
+public:
+    explicit TrustedAccounts(PSID installer) : installer(installer), trustedInstaller(TRUSTED_INSTALLER_SID) {}
+
+    bool Trusts(PSID sid) const
+    {
+        for (WELL_KNOWN_SID_TYPE type : TRUSTED_ACCOUNTS)
+            if (IsWellKnown(sid, type))
+                return true;
+        return (trustedInstaller.get() && EqualSid(sid, trustedInstaller.get())) ||
+               (installer && IsValidSid(installer) && EqualSid(sid, installer));
     }
 
 private:
-    BYTE sids[GROUP_COUNT][SECURITY_MAX_SID_SIZE] = {};
-    bool made[GROUP_COUNT] = {};
+    PSID installer;
+    OwnedSid trustedInstaller;
+};
+
+// The rights denied so far, per SID; a right denied to Everyone is denied to every SID.
+class DeniedRights {
+public:
+    void Deny(PSID sid, DWORD rights)
+    {
+        if (IsWellKnown(sid, WinWorldSid)) {
+            everyone |= rights;
+            return;
+        }
+        for (Denial& denial : denials)
+            if (EqualSid(denial.sid, sid)) {
+                denial.rights |= rights;
+                return;
+            }
+        if (count < MAX_DENIALS)
+            denials[count++] = {sid, rights};
+        // Beyond the table a denial is forgotten, which can only make the answer stricter.
+    }
+    DWORD Of(PSID sid) const
+    {
+        DWORD rights = everyone;
+        for (int i = 0; i < count; i++)
+            if (EqualSid(denials[i].sid, sid))
+                rights |= denials[i].rights;
+        return rights;
+    }
+
+private:
+    static constexpr int MAX_DENIALS = 64;
+    struct Denial {
+        PSID sid;
+        DWORD rights;
+    };
+    Denial denials[MAX_DENIALS] = {};
+    int count = 0;
+    DWORD everyone = 0;
 };
 
 OSYS::WritableCheck Answer(OSYS::Writable answer, const STRING& reason)
@@ -117,6 +188,14 @@ const char* AnswerText(OSYS::Writable answer)
     }
 }
 
+DWORD ReadNamedSecurity(const char* path, PSID* owner, PACL* dacl, PSECURITY_DESCRIPTOR* descriptor)
+{
+    return GetNamedSecurityInfoA(path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, owner,
+                                 nullptr, dacl, nullptr, descriptor);
+}
+
+std::atomic<OSYS::SecurityReader> securityReader{ReadNamedSecurity};
+
 // The root "X:\" of a full path on a drive letter; false for UNC and device paths.
 bool DriveRoot(const char* full, char (&root)[4])
 {
@@ -129,7 +208,30 @@ bool DriveRoot(const char* full, char (&root)[4])
     return true;
 }
 
-OSYS::WritableCheck Examine(const char* path)
+// The folder above a path ("X:\" keeps its backslash); false at the root.
+bool CutToParent(STRING& path)
+{
+    const char* slash = strrchr(path.c_str(), '\\');
+    int cut = slash ? static_cast<int>(slash - path.c_str()) : 0;
+    if (path.Length() <= 3 || cut < 2)
+        return false;
+    path.Truncate(cut == 2 ? 3 : cut);
+    return true;
+}
+
+OSYS::WritableCheck JudgePath(const char* path, DWORD volumeFlags, PSID installer, DWORD counted)
+{
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD error = securityReader.load()(path, &owner, &dacl, &descriptor);
+    UniqueLocalMemory descriptorMemory(descriptor);
+    if (error != ERROR_SUCCESS)
+        return Unknown("%s: security descriptor error %lu (%s)", path, error);
+    return OSYS::JudgeSecurity(volumeFlags, owner, dacl, installer, counted);
+}
+
+OSYS::WritableCheck Examine(const char* path, const char* installerSid)
 {
     if (!path || !*path)
         return Answer(OSYS::Writable::Unknown, STRING("no path"));
@@ -158,28 +260,26 @@ OSYS::WritableCheck Examine(const char* path)
         DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
             return Unknown("%s: attributes error %lu (%s)", target.c_str(), error);
-        const char* slash = strrchr(target.c_str(), '\\');
-        int cut = slash ? static_cast<int>(slash - target.c_str()) : 0;
-        if (target.Length() <= 3 || cut < 2)
+        if (!CutToParent(target))
             return Answer(OSYS::Writable::Unknown, STRING("no part of it exists"));
-        // The drive's root keeps its backslash.
-        target.Truncate(cut == 2 ? 3 : cut);
     }
 
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    DWORD error = GetNamedSecurityInfoA(target.c_str(), SE_FILE_OBJECT,
-                                        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr, &dacl,
-                                        nullptr, &descriptor);
-    UniqueLocalMemory descriptorMemory(descriptor);
-    if (error != ERROR_SUCCESS)
-        return Unknown("%s: security descriptor error %lu (%s)", target.c_str(), error);
-    OSYS::WritableCheck check = OSYS::JudgeSecurity(volumeFlags, owner, dacl);
+    OwnedSid installer(installerSid);
+    OSYS::WritableCheck check = JudgePath(target.c_str(), volumeFlags, installer.get(), OSYS::WRITE_LIKE_RIGHTS);
     if (!target.Equals(full)) {
         STRING reason;
         reason.Format("missing; its folder %s: %s", target.c_str(), check.reason.c_str());
         check.reason = reason;
+    }
+    // Whoever may remove or rename a folder above it can put another path in its place.
+    STRING folder(target);
+    while (check.answer == OSYS::Writable::No && CutToParent(folder)) {
+        OSYS::WritableCheck above = JudgePath(folder.c_str(), volumeFlags, installer.get(), OSYS::REPLACE_RIGHTS);
+        if (above.answer != OSYS::Writable::No) {
+            STRING reason;
+            reason.Format("the folder above it %s: %s", folder.c_str(), above.reason.c_str());
+            return Answer(above.answer, reason);
+        }
     }
     return check;
 }
@@ -188,21 +288,20 @@ OSYS::WritableCheck Examine(const char* path)
 
 namespace OSYS {
 
-WritableCheck JudgeSecurity(DWORD volumeFlags, PSID owner, const ACL* dacl)
+WritableCheck JudgeSecurity(DWORD volumeFlags, PSID owner, const ACL* dacl, PSID installer, DWORD counted)
 {
     if (!(volumeFlags & FILE_PERSISTENT_ACLS))
         return Answer(Writable::Yes, STRING("the file system keeps no security descriptors"));
     if (!dacl)
         return Answer(Writable::Yes, STRING("NULL DACL: everyone may do everything"));
-    BroadGroupSids groups;
-    int ownerGroup = groups.Find(owner);
-    if (ownerGroup >= 0) {
+    TrustedAccounts trusted(installer);
+    if (owner && IsValidSid(owner) && !trusted.Trusts(owner)) {
         STRING reason;
-        reason.Format("owned by %s, who may write the DACL", BROAD_GROUPS[ownerGroup].name);
+        reason.Format("owned by %s, who may write the DACL", AccountOf(owner).c_str());
         return Answer(Writable::Yes, reason);
     }
     // The system reads the entries in order: a right denied before it is granted stays denied.
-    DWORD denied[GROUP_COUNT] = {};
+    DeniedRights denied;
     for (DWORD i = 0; i < dacl->AceCount; i++) {
         void* entry = nullptr;
         if (!GetAce(const_cast<ACL*>(dacl), i, &entry))
@@ -210,38 +309,105 @@ WritableCheck JudgeSecurity(DWORD volumeFlags, PSID owner, const ACL* dacl)
         const auto* header = static_cast<const ACE_HEADER*>(entry);
         if (header->AceFlags & INHERIT_ONLY_ACE)
             continue;
-        bool allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE;
-        // A conditional deny may not apply: it is not counted.
-        bool denies = header->AceType == ACCESS_DENIED_ACE_TYPE;
-        if (!allows && !denies)
-            continue;
-        // The allowed, denied and callback entries share this start: header, mask, SID.
+        // The allowed and denied entries share this layout: header, mask, SID.
         const auto* ace = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
-        int group = groups.Find(const_cast<DWORD*>(&ace->SidStart));
-        if (group < 0)
-            continue;
-        DWORD rights = SpecificWriteRights(ace->Mask);
-        if (denies) {
-            denied[group] |= rights;
+        auto* sid = reinterpret_cast<PSID>(const_cast<DWORD*>(&ace->SidStart));
+        if (header->AceType == ACCESS_DENIED_ACE_TYPE) {
+            denied.Deny(sid, SpecificRights(ace->Mask, counted));
             continue;
         }
-        DWORD granted = rights & ~denied[group] & ~denied[EVERYONE];
+        // A deny of another kind may not apply: not counting it can only be stricter.
+        if (header->AceType == ACCESS_DENIED_OBJECT_ACE_TYPE || header->AceType == ACCESS_DENIED_CALLBACK_ACE_TYPE ||
+            header->AceType == ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE)
+            continue;
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+            STRING reason;
+            reason.Format("an entry of type %u, which this check does not read", static_cast<unsigned>(header->AceType));
+            return Answer(Writable::Yes, reason);
+        }
+        if (trusted.Trusts(sid))
+            continue;
+        DWORD granted = SpecificRights(ace->Mask, counted) & ~denied.Of(sid);
         if (granted) {
             STRING reason;
-            reason.Format("%s may %s", BROAD_GROUPS[group].name,
-                          RightNames(granted | (ace->Mask & GENERIC_WRITE_RIGHTS)).c_str());
+            reason.Format("%s may %s", AccountOf(sid).c_str(),
+                          RightNames(granted | (ace->Mask & GENERIC_WRITE_RIGHTS & counted)).c_str());
             return Answer(Writable::Yes, reason);
         }
     }
-    return Answer(Writable::No, STRING("no write-like right for Everyone, Authenticated Users, Users or Interactive"));
+    return Answer(Writable::No, STRING("only trusted accounts hold a right that counts"));
 }
 
-WritableCheck CheckWritableByEveryone(const char* path)
+WritableCheck CheckOnlyTrustedWrite(const char* path, const char* installerSid)
 {
-    WritableCheck check = Examine(path);
-    LogPrint("OSYS::CheckWritableByEveryone %s answers %s: %s\n", path ? path : "(null)", AnswerText(check.answer),
+    WritableCheck check = Examine(path, installerSid);
+    LogPrint("OSYS::CheckOnlyTrustedWrite %s answers %s: %s\n", path ? path : "(null)", AnswerText(check.answer),
              check.reason.c_str());
     return check;
+}
+
+SecurityReader SetSecurityReader(SecurityReader reader)
+{
+    return securityReader.exchange(reader ? reader : ReadNamedSecurity);
+}
+
+STRING CurrentUserSid()
+{
+    HANDLE tokenHandle = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &tokenHandle))
+        return STRING("");
+    UniqueHandle token(tokenHandle);
+    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size))
+        return STRING("");
+    char* text = nullptr;
+    if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text))
+        return STRING("");
+    UniqueLocalMemory textMemory(text);
+    return STRING(text);
+}
+
+} // namespace OSYS
+
+namespace {
+
+bool RunsAsServiceAccount()
+{
+    HANDLE tokenHandle = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &tokenHandle))
+        return false;
+    UniqueHandle token(tokenHandle);
+    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size))
+        return false;
+    PSID user = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+    return IsWellKnown(user, WinLocalSystemSid) || IsWellKnown(user, WinLocalServiceSid) ||
+           IsWellKnown(user, WinNetworkServiceSid);
+}
+
+bool RunsOutsideTheInteractiveStation()
+{
+    char name[64] = {};
+    DWORD needed = 0;
+    HWINSTA station = GetProcessWindowStation();
+    return station && GetUserObjectInformationA(station, UOI_NAME, name, sizeof(name) - 1, &needed) &&
+           _stricmp(name, "WinSta0") != 0;
+}
+
+} // namespace
+
+namespace OSYS {
+
+bool InServiceRole()
+{
+    static const bool inServiceRole = [] {
+        bool answer = RunsAsServiceAccount() || RunsOutsideTheInteractiveStation();
+        LogPrint("OSYS::InServiceRole %d\n", answer);
+        return answer;
+    }();
+    return inServiceRole;
 }
 
 } // namespace OSYS

@@ -11,6 +11,7 @@
 #include "diag/assert.h"
 #include "diag/logit.h"
 #include "osys/handles.h"
+#include "osys/osys_win32.h"
 #include "osys/nulldacl.h"
 #include "osys/ostype.h"
 #include "osys/osysfile.h"
@@ -159,7 +160,8 @@ bool SetClipboardText(const char* text)
 
 bool LibraryPresent(const char* name)
 {
-    UniqueModule library(LoadLibraryA(name));
+    // Present is enough: the library is mapped without running its entry point.
+    UniqueModule library(LoadResourceLibrary(name));
     LogPrint("OSYS::LibraryPresent %s returns %d\n", Shown(name), static_cast<bool>(library));
     return static_cast<bool>(library);
 }

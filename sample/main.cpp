@@ -59,15 +59,6 @@ std::string FolderOf(const std::string& path)
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-std::string CurrentDirectory()
-{
-    DWORD size = GetCurrentDirectoryA(0, nullptr);
-    std::string folder(size, '\0');
-    DWORD length = GetCurrentDirectoryA(size, folder.data());
-    folder.resize(length < size ? length : 0);
-    return folder;
-}
-
 std::string Trim(const std::string& text)
 {
     size_t begin = text.find_first_not_of(" \t\r\n");
@@ -277,8 +268,11 @@ private:
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show)
+// Started through the library's start routine (approot/winmain.cpp) like every program of the
+// library, so that it gets the same library-search rules and switches.
+int AppMain(int, char**, char**)
 {
+    const int show = SW_SHOWDEFAULT;
     const std::string folder = FolderOf(ExePath());
     Record record(folder + "\\TarvoSample.record");
     const Settings settings = ReadSettings(folder + "\\TarvoSample.ini");
@@ -295,7 +289,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show)
         }
         arguments += __argv[i];
     }
-    const std::string cwd = CurrentDirectory();
+    // The folder it was started in: the start routine has made its own folder the current one.
+    const std::string cwd = gWorkDir.c_str();
     record.Write("cwd", cwd);
 
     if (settings.noWindow) {

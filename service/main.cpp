@@ -11,6 +11,7 @@
 #include "diag/logit.h"
 #include "osys/osysfile.h"
 #include "osys/ostype.h"
+#include "osys/security.h"
 #include "service/schandle.h"
 #include "service/servicedlg.h"
 #include "service/servicelauncher.h"
@@ -134,12 +135,20 @@ ServiceResult ChangeService(const STRING& word, const STRING& name)
     STRING program = ServiceConfig().Lookup("AppExe");
     SERVICELAUNCHER launcher(TarvoInstance(), name.c_str(), windowClass.c_str(), program.c_str());
     launcher.SetConfigFile(ConfigFileName().c_str());
-    // A service runs as LocalSystem whatever its files say: they must be the administrators' alone.
-    if (word.EqualsNoCase("INSTALL"))
-        return launcher.IsConfigValid() && launcher.OnlyAdministratorsWrite(true) &&
-                       launcher.Install(SERVICE_AUTO_START)
-                   ? ServiceResult::Ok
-                   : ServiceResult::InstallFailed;
+    // A service runs as LocalSystem whatever its files say: only trusted accounts, the installing
+    // one among them, may change them. The service process trusts the account recorded here.
+    if (word.EqualsNoCase("INSTALL")) {
+        STRING installer = OSYS::CurrentUserSid();
+        if (!launcher.IsConfigValid() || !launcher.OnlyTrustedWrite(installer.c_str()) ||
+            !launcher.Install(SERVICE_AUTO_START))
+            return ServiceResult::InstallFailed;
+        // Without the record the service would refuse the installer's own files at every start.
+        if (!SERVICELAUNCHER::RecordInstaller(name.c_str(), installer.c_str())) {
+            launcher.Uninstall();
+            return ServiceResult::InstallFailed;
+        }
+        return ServiceResult::Ok;
+    }
     if (word.EqualsNoCase("UNINSTALL"))
         return launcher.Uninstall() ? ServiceResult::Ok : ServiceResult::UninstallFailed;
     if (word.EqualsNoCase("LAUNCH")) {

@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "approot/approot.h"
+#include "approot/arguments.h"
 #include "diag/logit.h"
+#include "osys/handles.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
 #include "osys/security.h"
@@ -52,26 +54,77 @@ STRING SERVICELAUNCHER::ApplicationPath() const
     return FILENAME(FILENAME("<self>").GetPath().c_str(), programPath).Text();
 }
 
-bool SERVICELAUNCHER::OnlyAdministratorsWrite(bool withProgramFile) const
+namespace {
+
+STRING ServiceKeyPath(const char* serviceName)
+{
+    STRING path("SYSTEM\\CurrentControlSet\\Services\\");
+    path.Append(serviceName);
+    return path;
+}
+
+} // namespace
+
+bool SERVICELAUNCHER::RecordInstaller(const char* serviceName, const char* sid)
+{
+    HKEY opened = nullptr;
+    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, ServiceKeyPath(serviceName).c_str(), 0, KEY_SET_VALUE, &opened);
+    UniqueRegKey key(rc == ERROR_SUCCESS ? opened : nullptr);
+    if (key && sid && *sid)
+        rc = RegSetValueExA(key.get(), INSTALLER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(sid),
+                            static_cast<DWORD>(strlen(sid) + 1));
+    LogPrint("SERVICELAUNCHER::RecordInstaller %s rc= %ld\n", sid ? sid : "(none)", static_cast<long>(rc));
+    return key && sid && *sid && rc == ERROR_SUCCESS;
+}
+
+STRING SERVICELAUNCHER::RecordedInstaller(const char* serviceName)
+{
+    char sid[SECURITY_MAX_SID_SIZE * 4] = {};
+    DWORD size = sizeof(sid) - 1;
+    DWORD type = 0;
+    HKEY opened = nullptr;
+    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, ServiceKeyPath(serviceName).c_str(), 0, KEY_QUERY_VALUE, &opened);
+    UniqueRegKey key(rc == ERROR_SUCCESS ? opened : nullptr);
+    if (key)
+        rc = RegQueryValueExA(key.get(), INSTALLER_VALUE, nullptr, &type, reinterpret_cast<BYTE*>(sid), &size);
+    bool read = key && rc == ERROR_SUCCESS && type == REG_SZ;
+    LogPrint("SERVICELAUNCHER::RecordedInstaller %s\n", read ? sid : "(none)");
+    return STRING(read ? sid : "");
+}
+
+void SERVICELAUNCHER::GuardedPaths(STRINGARRAY& paths) const
 {
     FILENAME program("<self>");
     FILENAME application(ApplicationPath().c_str());
-    STRING programFolder = program.GetPath();
     STRING applicationFolder = application.GetPath();
-    // The folders are searched for the libraries of both programs; a writer of the
-    // application's folder could also swap the application for another.
-    const char* paths[] = {
-        withProgramFile ? program.c_str() : nullptr,
-        programFolder.c_str(),
-        configFile.IsFilled() ? configFile.c_str() : nullptr,
-        application.c_str(),
-        applicationFolder.EqualsNoCase(programFolder.c_str()) ? nullptr : applicationFolder.c_str(),
-    };
+    paths.Add(program.Text());
+    paths.Add(program.GetPath());
+    if (configFile.IsFilled())
+        paths.Add(configFile);
+    CommandLineFiles(paths, false);
+    paths.Add(application.Text());
+    paths.Add(applicationFolder);
+    // The application loads its texts from the libraries in lang\ beside it.
+    FILENAME languages(applicationFolder.c_str(), "lang");
+    paths.Add(languages.Text());
+    WIN32_FIND_DATAA found = {};
+    UniqueFindHandle search(FindFirstFileA(FILENAME(languages.c_str(), "*.dll").c_str(), &found));
+    for (bool more = static_cast<bool>(search); more; more = FindNextFileA(search.get(), &found) != FALSE)
+        paths.Add(FILENAME(languages.c_str(), found.cFileName).Text());
+    paths.Add(WorkingDirectory(program.GetPath()));
+}
+
+bool SERVICELAUNCHER::OnlyTrustedWrite(const char* installerSid) const
+{
+    STRINGARRAY paths(16);
+    GuardedPaths(paths);
     bool guarded = true;
-    for (const char* path : paths) {
-        if (!path)
+    for (int i = 0; i < paths.ItemCount; i++) {
+        const char* path = paths.Get(i)->c_str();
+        // A path named twice (the working folder is often the program's folder) is judged once.
+        if (paths.IndexOf(path, 0) < i)
             continue;
-        OSYS::WritableCheck check = OSYS::CheckWritableByEveryone(path);
+        OSYS::WritableCheck check = OSYS::CheckOnlyTrustedWrite(path, installerSid);
         if (check.answer != OSYS::Writable::No) {
             LogPrint("SERVICELAUNCHER refuses %s: %s\n", path, check.reason.c_str());
             guarded = false;
@@ -88,9 +141,12 @@ void SERVICELAUNCHER::Run()
     FILENAME application(ApplicationPath().c_str());
     STRING workdir = WorkingDirectory(directory);
     LogPrint("SERVICELAUNCHER::Run %s in %s\n", application.c_str(), workdir.c_str());
+    // Held without write or delete sharing from before its check: what was judged is what runs.
+    UniqueFileHandle hold(CreateFileA(application.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     // Whoever may change one of these decides what runs as LocalSystem: start nothing.
-    if (!OnlyAdministratorsWrite(false)) {
-        LogPrint("SERVICELAUNCHER::Run does not start %s: a path it depends on is writable by everyone\n",
+    if (!OnlyTrustedWrite(RecordedInstaller(serviceName).c_str())) {
+        LogPrint("SERVICELAUNCHER::Run does not start %s: a path it depends on can be changed by an untrusted account\n",
                  application.c_str());
         ReportHowTheApplicationEnded(false, ERROR_ACCESS_DENIED, -8);
         return;

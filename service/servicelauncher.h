@@ -3,6 +3,7 @@
 #pragma once
 
 #include "service/servicewrapper.h"
+#include "text/stringarray.h"
 #include "text/strings.h"
 
 class SERVICELAUNCHER : public SERVICEWRAPPER {
@@ -20,8 +21,10 @@ public:
     // cannot be started, or that ends by itself with a non-zero exit code, makes the service
     // stop with an error (the start's system error, or ERROR_SERVICE_SPECIFIC_ERROR with the
     // application's exit code); after a stop or shutdown request, or with exit code 0, the
-    // service stops without one. When OnlyAdministratorsWrite fails it starts nothing and
-    // stops as for an application that cannot be started, with ERROR_ACCESS_DENIED.
+    // service stops without one. When OnlyTrustedWrite fails for the installing account it
+    // recorded it starts nothing and stops as for an application that cannot be started, with
+    // ERROR_ACCESS_DENIED. The application file is held open, so that it can be neither changed
+    // nor replaced, from its check until it has ended.
     void Run() override;
     BOOL OnInit() override;
     // Posts WM_QUIT to the application's main window; does not wait.
@@ -38,11 +41,21 @@ public:
     // The application's full path: the program's directory and the program path, which is
     // taken as it is when absolute.
     STRING ApplicationPath() const;
-    // True when nobody but the owner and the administrators can change what this service runs
-    // as LocalSystem: the configuration file, the application, its folder and the program's
-    // folder, and with withProgramFile the program file itself. Logs every path that fails,
-    // with the group and the right; a path that cannot be judged fails too.
-    bool OnlyAdministratorsWrite(bool withProgramFile) const;
+    // True when nobody but the trusted accounts (SYSTEM, Administrators, TrustedInstaller and
+    // installerSid, the account that installed the service) can change or replace what this
+    // service reads or runs as LocalSystem (GuardedPaths). Logs every path that fails, with the
+    // account and the right; a path that cannot be judged fails too.
+    bool OnlyTrustedWrite(const char* installerSid) const;
+    // Every file and folder the service process reads or runs: the program, its folder, the
+    // configuration file, the commandline.ini files (and where they could be), the application,
+    // its folder, its language libraries' folder lang\ and each library in it, and the
+    // application's working folder.
+    void GuardedPaths(STRINGARRAY& paths) const;
+    // The installing account's SID is kept as this value of the service's own registry key,
+    // which only administrators can change; the service process trusts that account's files.
+    static constexpr const char* INSTALLER_VALUE = "TarvoInstaller";
+    static bool RecordInstaller(const char* serviceName, const char* sid);
+    static STRING RecordedInstaller(const char* serviceName);
     // The working directory of the application: the program's directory, without a trailing
     // \Debug or \Release when the folder above holds the sources.
     static STRING WorkingDirectory(const STRING& programDirectory);

@@ -25,7 +25,7 @@ constexpr UINT ENGINE_UNINITIALIZE = 0x1D;
 constexpr UINT ENGINE_PRETRANSLATE = 0xFD;
 // The engine's 8-bit entry point.
 constexpr WORD ENGINE_ENTRY_ORDINAL = 14;
-constexpr const char* ENGINE_CLASS_KEY = "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}";
+constexpr const char* ENGINE_CLASS_KEY = "SOFTWARE\\Classes\\CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}";
 
 using ENGINEFUNC = HWND(WINAPI*)(HWND owner, const char* file, UINT command, DWORD_PTR data);
 
@@ -42,10 +42,12 @@ ENGINE& Engine()
     return engine;
 }
 
-// The engine registered for the HTML Help class, else the system folder's hhctrl.ocx.
+// The engine registered for the HTML Help class on the machine, else the system folder's
+// hhctrl.ocx. Not HKEY_CLASSES_ROOT: it lays the user's own classes over the machine's, and an
+// elevated program must not load a library that the same user's unelevated programs named.
 UniqueModule LoadEngineLibrary()
 {
-    REGISTRY key(HKEY_CLASSES_ROOT, ENGINE_CLASS_KEY, "InprocServer32", REGISTRY::OPEN_READ);
+    REGISTRY key(HKEY_LOCAL_MACHINE, ENGINE_CLASS_KEY, "InprocServer32", REGISTRY::OPEN_READ);
     STRING path;
     if (key && key.ReadString(nullptr, path) && path.IsFilled()) {
         char expanded[MAX_PATH] = {};
@@ -138,9 +140,10 @@ HELPFILE::HELPFILE()
 HELPFILE::~HELPFILE()
 {
     LogPrint("HELPFILE::~HELPFILE\n");
-    if (Html)
+    // The engine is loaded only once a help file is set.
+    if (Html && HasFile())
         CallEngine(nullptr, nullptr, ENGINE_UNINITIALIZE, Cookie);
-    else
+    else if (!Html)
         WinHelpA(Owner, Filename.c_str(), HELP_QUIT, 0);
     LogPrint("HELPFILE::~HELPFILE done\n");
 }
@@ -239,6 +242,9 @@ void HELPFILE::AddMapping(unsigned long id, unsigned long topic)
 
 bool HELPFILE::PreTranslate(MSG* message)
 {
+    // Without a help file no viewer can be open: the engine is not loaded for every message loop.
+    if (!Html || !HasFile())
+        return false;
     return CallEngine(nullptr, nullptr, ENGINE_PRETRANSLATE, reinterpret_cast<DWORD_PTR>(message)) != nullptr;
 }
 

@@ -2,7 +2,9 @@
 
 #include <atomic>
 
+#include "osys/security.h"
 #include "service/schandle.h"
+#include "service/servicelauncher.h"
 
 namespace rig {
 
@@ -76,7 +78,10 @@ bool CreateOwnProcessService(const std::string& name, const std::string& binaryP
     ScHandle service(CreateServiceA(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
                                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
                                           binaryPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
-    return static_cast<bool>(service);
+    if (!service)
+        return false;
+    // As /install does: the service process trusts the files of the account recorded here.
+    return SERVICELAUNCHER::RecordInstaller(name.c_str(), OSYS::CurrentUserSid().c_str());
 }
 
 bool StartServiceByName(const std::string& name)

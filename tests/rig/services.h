@@ -25,7 +25,8 @@ bool WaitForServiceState(const std::string& name, DWORD state, DWORD timeoutMs);
 // The wait hint and checkpoint do not matter here; a readable name for messages does.
 const char* ServiceStateName(DWORD state);
 
-// Like "sc create NAME binPath= PATH": an own-process service started on demand, LocalSystem.
+// Like "sc create NAME binPath= PATH": an own-process service started on demand, LocalSystem,
+// with this process's account recorded as the installing one, as service.exe /install records it.
 bool CreateOwnProcessService(const std::string& name, const std::string& binaryPath);
 
 bool StartServiceByName(const std::string& name);
