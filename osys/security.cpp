@@ -93,6 +93,20 @@ STRING AccountOf(PSID sid)
     return STRING(text);
 }
 
+// The account this process runs as, read into the caller's buffer; null when it cannot be read.
+using TokenUserBuffer = BYTE[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+PSID ProcessUser(TokenUserBuffer& buffer)
+{
+    HANDLE tokenHandle = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &tokenHandle))
+        return nullptr;
+    UniqueHandle token(tokenHandle);
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size))
+        return nullptr;
+    return reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+}
+
 // A SID made from its text, owned (null when the text is empty or not a SID).
 struct OwnedSid {
     explicit OwnedSid(const char* text)
@@ -353,16 +367,10 @@ SecurityReader SetSecurityReader(SecurityReader reader)
 
 STRING CurrentUserSid()
 {
-    HANDLE tokenHandle = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &tokenHandle))
-        return STRING("");
-    UniqueHandle token(tokenHandle);
-    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
-    DWORD size = 0;
-    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size))
-        return STRING("");
+    TokenUserBuffer buffer = {};
+    PSID user = ProcessUser(buffer);
     char* text = nullptr;
-    if (!ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text))
+    if (!user || !ConvertSidToStringSidA(user, &text))
         return STRING("");
     UniqueLocalMemory textMemory(text);
     return STRING(text);
@@ -374,17 +382,10 @@ namespace {
 
 bool RunsAsServiceAccount()
 {
-    HANDLE tokenHandle = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &tokenHandle))
-        return false;
-    UniqueHandle token(tokenHandle);
-    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
-    DWORD size = 0;
-    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size))
-        return false;
-    PSID user = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
-    return IsWellKnown(user, WinLocalSystemSid) || IsWellKnown(user, WinLocalServiceSid) ||
-           IsWellKnown(user, WinNetworkServiceSid);
+    TokenUserBuffer buffer = {};
+    PSID user = ProcessUser(buffer);
+    return user && (IsWellKnown(user, WinLocalSystemSid) || IsWellKnown(user, WinLocalServiceSid) ||
+                    IsWellKnown(user, WinNetworkServiceSid));
 }
 
 bool RunsOutsideTheInteractiveStation()

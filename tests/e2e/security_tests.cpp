@@ -1,6 +1,8 @@
-// What service.exe runs as LocalSystem stays the administrators' choice: /install refuses, and
-// the service process launches nothing, when service.exe, its folder, service.cfg or the
-// application is writable by everyone; libraries it loads by bare name never come from its folder.
+// What service.exe runs as LocalSystem stays the trusted accounts' choice: /install refuses, and
+// the service process launches nothing, when anyone else may change service.exe, its folder,
+// service.cfg, a commandline.ini, the application, its language libraries or a folder above
+// them; libraries it loads by bare name never come from its folder, and language libraries run
+// no code.
 #include <windows.h>
 
 #include <string>
@@ -12,7 +14,8 @@ namespace e2e {
 namespace {
 
 // The paths a writer could use to choose what the service runs; "" is the folder itself.
-const char* const kGuardedPaths[] = {"", "service.cfg", "TarvoSample.exe", "service.exe"};
+const char* const kGuardedPaths[] = {"",     "service.cfg",       "TarvoSample.exe",
+                                     "service.exe", "lang",        "lang\\english.dll", "commandline.ini"};
 
 std::string PathIn(ControllerFolder& controller, const std::string& name)
 {
@@ -32,12 +35,16 @@ std::string WaitForLog(const std::string& path, DWORD timeoutMs)
     return log;
 }
 
-TEST(InstallSecurity, RefusesPathsWritableByEveryone)
+TEST(InstallSecurity, RefusesPathsOthersMayChange)
 {
     for (const char* target : kGuardedPaths) {
         SCOPED_TRACE(std::string("writable by everyone: ") + (*target ? target : "the folder"));
         ControllerFolder controller("secure-install");
         ASSERT_TRUE(controller.Folder().CopyIn(SampleExe()));
+        ASSERT_TRUE(controller.Folder().MakeFolder("lang"));
+        ASSERT_TRUE(controller.Folder().CopyIn(rig::WindowsPathOf(TARVO_SAMPLE_LANG) + "\\english.dll",
+                                               "lang\\english.dll"));
+        ASSERT_TRUE(controller.Folder().Write("commandline.ini", "/LANG:GER\r\n"));
         std::string name = rig::UniqueServiceName("Secure");
         ASSERT_TRUE(controller.WriteConfig(ConfigText(RequiredEntries(name))));
         std::string path = PathIn(controller, target);
@@ -48,6 +55,35 @@ TEST(InstallSecurity, RefusesPathsWritableByEveryone)
         EXPECT_EQ(rig::QueryServiceState(name), 0u) << "registered";
         std::string log = rig::ReadFileBytes(logPath);
         EXPECT_NE(log.find("SERVICELAUNCHER refuses " + path + ": Everyone may "), std::string::npos) << log;
+        rig::RemoveService(name, kStateTimeoutMs);
+    }
+}
+
+// A guarded folder inside one that others may change can be replaced as a whole: /install
+// refuses when the folder above it, or the one above that, lets Everyone delete its children.
+TEST(InstallSecurity, RefusesAFolderInsideOneOthersMayChange)
+{
+    for (const char* opened : {"Apps", ""}) {
+        SCOPED_TRACE(std::string("writable by everyone: ") + (*opened ? opened : "the folder above Apps"));
+        rig::ScratchFolder folder("secure-above");
+        ASSERT_TRUE(folder.MakeFolder("Apps") && folder.MakeFolder("Apps\\Tarvo"));
+        ASSERT_TRUE(folder.CopyIn(ServiceExe(), "Apps\\Tarvo\\service.exe"));
+        ASSERT_TRUE(folder.CopyIn(SampleExe(), "Apps\\Tarvo\\TarvoSample.exe"));
+        std::string name = rig::UniqueServiceName("Above");
+        ASSERT_TRUE(folder.Write("Apps\\Tarvo\\service.cfg", ConfigText(RequiredEntries(name))));
+        std::string openedPath = *opened ? folder.PathOf(opened) : folder.Path();
+        ASSERT_TRUE(rig::GrantEveryoneWrite(openedPath));
+        std::string tarvo = folder.PathOf("Apps\\Tarvo"), logPath = folder.PathOf("install.log");
+
+        rig::RunResult run = rig::RunProgram(tarvo + "\\service.exe", {"/LOGIT:" + logPath, "/install"}, tarvo,
+                                             kRunTimeoutMs, rig::BoxAnswer::Ok);
+        ExpectNoBox(run, kExitInstallFailed);
+        EXPECT_EQ(rig::QueryServiceState(name), 0u) << "registered";
+        std::string log = rig::ReadFileBytes(logPath);
+        EXPECT_NE(log.find("SERVICELAUNCHER refuses " + tarvo + ": the folder above it " + openedPath +
+                           ": Everyone may delete a child"),
+                  std::string::npos)
+            << log;
         rig::RemoveService(name, kStateTimeoutMs);
     }
 }
@@ -85,17 +121,37 @@ TEST(ServiceSecurity, LaunchesNothingWhenAPathBecameWritableByEveryone)
 }
 
 // A library named like one service.exe loads delay-loaded by bare name (user32, for its message
-// boxes), planted beside it, is never loaded.
+// boxes), planted beside it, is never loaded. (Wine's preference for the folder's library is set
+// for a copy of its own name, so that the copies other tests run at the same time keep Wine's.)
 TEST(LibraryPlanting, WindowLibraryPlantedBesideServiceExeIsNotLoaded)
 {
-    ControllerFolder controller("planted-user32");
+    constexpr const char* program = "serviceplanted.exe";
+    ControllerFolder controller("planted-user32", program);
     ASSERT_TRUE(controller.WriteConfig(ConfigText(RequiredEntries("TarvoTestNoSuchService"))));
     ASSERT_TRUE(controller.Folder().CopyIn(rig::WindowsPathOf(TARVO_PLANTED_LIBRARY), "user32.dll"));
-    rig::PreferFolderLibrary prefer("service.exe", "user32");
+    rig::PreferFolderLibrary prefer(program, "user32");
     ASSERT_TRUE(prefer.Valid());
 
     ExpectSingleBox(controller.Run({"/?"}), kExitSyntax, kTitle, kSyntax);
     EXPECT_EQ(GetFileAttributesA(rig::PlantedMarkerOf(controller.PathOf("user32.dll")).c_str()),
+              INVALID_FILE_ATTRIBUTES);
+}
+
+// A language library is read as data: a library planted as lang\\french.dll is loaded for its
+// resources when the application's language is French, and never runs its code.
+TEST(LibraryPlanting, PlantedLanguageLibraryRunsNoCode)
+{
+    rig::ScratchFolder folder("planted-lang");
+    ASSERT_TRUE(folder.CopyIn(SampleExe()));
+    ASSERT_TRUE(folder.MakeFolder("lang"));
+    ASSERT_TRUE(folder.CopyIn(rig::WindowsPathOf(TARVO_PLANTED_LIBRARY), "lang\\french.dll"));
+    ASSERT_TRUE(folder.Write("TarvoSample.ini", "Language=" + std::to_string(LANG_FRENCH) + "\r\nExitAfterMs=300\r\n"));
+
+    rig::RunResult run = rig::RunProgram(folder.PathOf("TarvoSample.exe"), {}, folder.Path(), kRunTimeoutMs,
+                                         rig::BoxAnswer::Ok);
+    ASSERT_TRUE(run.started && !run.timedOut);
+    EXPECT_EQ(ReadRecord(folder.PathOf("TarvoSample.record")).Value("language"), "english") << "not loaded";
+    EXPECT_EQ(GetFileAttributesA(rig::PlantedMarkerOf(folder.PathOf("lang\\french.dll")).c_str()),
               INVALID_FILE_ATTRIBUTES);
 }
 
