@@ -2,6 +2,7 @@
 
 #include <process.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <atomic>
 #include <cstdio>
@@ -62,6 +63,18 @@ HMODULE LoadResourceLibrary(const char* path)
         module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     LogPrint("OSYS::LoadResourceLibrary %s returns %p\n", path ? path : "<NULL>", static_cast<void*>(module));
     return module;
+}
+
+DWORD ParentProcessId(DWORD processId)
+{
+    UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof(entry);
+    for (bool more = snapshot && Process32First(snapshot.get(), &entry); more;
+         more = Process32Next(snapshot.get(), &entry) != FALSE)
+        if (entry.th32ProcessID == processId)
+            return entry.th32ParentProcessID;
+    return 0;
 }
 
 bool RestrictLibrarySearch()

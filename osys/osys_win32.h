@@ -26,6 +26,9 @@ HMODULE LoadSystemLibrary(const char* name);
 // its code is never made executable, so a planted library cannot run code here. Null when it
 // cannot be loaded. FreeLibrary releases it.
 HMODULE LoadResourceLibrary(const char* path);
+// The id of the process that started the process (0 when it is not found). A process can claim
+// another parent only with a handle to it that allows creating processes.
+DWORD ParentProcessId(DWORD processId);
 // Makes the system folder the only place this process searches for a library named without a
 // path (the delay-loaded window libraries too); full paths stay as they are. Systems without
 // that restriction at least leave the current directory out. False when neither is possible.

@@ -194,8 +194,19 @@ BOOL SERVICELAUNCHER::OnInit()
 
 void SERVICELAUNCHER::OnStop()
 {
-    HWND window = windowClass[0] ? FindWindowA(windowClass, nullptr) : nullptr;
-    LogPrint("SERVICELAUNCHER::OnStop window of %s= %p\n", windowClass, static_cast<void*>(window));
+    // Any program on the desktop may register the class too: only a window of a process this
+    // one started is the application's.
+    HWND window = nullptr;
+    while (windowClass[0] && (window = FindWindowExA(nullptr, window, windowClass, nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (OSYS::ParentProcessId(owner) == GetCurrentProcessId())
+            break;
+        LogPrint("SERVICELAUNCHER::OnStop passes over %p of %s: its process %lu was not started here\n",
+                 static_cast<void*>(window), windowClass, static_cast<unsigned long>(owner));
+    }
+    LogPrint("SERVICELAUNCHER::OnStop window of %s= %p%s\n", windowClass, static_cast<void*>(window),
+             window ? "" : ": the application has none");
     if (window)
         PostMessageA(window, WM_QUIT, 0, 0);
 }

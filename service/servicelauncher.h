@@ -27,7 +27,8 @@ public:
     // nor replaced, from its check until it has ended.
     void Run() override;
     BOOL OnInit() override;
-    // Posts WM_QUIT to the application's main window; does not wait.
+    // Posts WM_QUIT to the application's main window (a top-level window of the class that
+    // belongs to a process this one started); does not wait.
     void OnStop() override;
     void OnInterrogate() override;
     void OnPause() override;

@@ -199,6 +199,27 @@ TEST(ServiceLauncher, FieldsThatDoNotFitAreRefused)
     EXPECT_FALSE(SERVICELAUNCHER(nullptr, "x", class128.c_str(), path259.c_str()).IsConfigValid());
 }
 
+// A window of the class in a process the launcher did not start (here the test's own) is never
+// asked to quit: any program on the desktop may register the class first.
+TEST(ServiceLauncher, StopPassesOverAWindowOfAProcessItDidNotStart)
+{
+    const char* windowClass = "TarvoTestForeignWindow";
+    WNDCLASSA windowType = {};
+    windowType.lpfnWndProc = DefWindowProcA;
+    windowType.hInstance = GetModuleHandleA(nullptr);
+    windowType.lpszClassName = windowClass;
+    ASSERT_TRUE(RegisterClassA(&windowType));
+    HWND window = CreateWindowA(windowClass, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                windowType.hInstance, nullptr);
+    ASSERT_TRUE(window);
+    SERVICELAUNCHER launcher(nullptr, "TarvoTestForeign", windowClass, "TarvoSample.exe");
+    launcher.OnStop();
+    MSG message;
+    EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    DestroyWindow(window);
+    UnregisterClassA(windowClass, windowType.hInstance);
+}
+
 TEST(ServiceLauncher, WorkingDirectoryLeavesBuildFoldersOfTheSourceTree)
 {
     char temp[MAX_PATH] = {};
