@@ -19,8 +19,13 @@
 #error "TARVO_CRASH_REPORT_SERVER names the web server of the crash-report form"
 #endif
 
-// Everything the handler builds after the fault lives in fixed buffers on its stack: the heap
-// may be what failed, and the text pool's lock may be held by the faulting thread.
+// What runs after a fault: the filter, on the faulting thread, only hands the fault to the dump
+// thread made when the handler was installed and waits for it, since a thread that overflowed its
+// stack has a few kilobytes left. The dump thread frees the reserve, builds every text in fixed
+// buffers on its own stack (the heap may be what failed, and the text pool's lock may be held by
+// the faulting thread), loads dbghelp, which allocates, writes the dump and compresses it with
+// zlib's state in an arena set aside at installation. Only the log, the question box and the
+// report address take the heap, after the dump is written.
 
 namespace {
 
@@ -36,6 +41,10 @@ constexpr size_t NAME_MAX_LENGTH = 255;
 
 std::atomic<int> dumpLevel{0};
 std::unique_ptr<char[]> reserve;
+// zlib's deflate state for a 15-bit window and memory level 8 is about 270 KB in a few blocks.
+constexpr size_t DEFLATE_ARENA_SIZE = 320 * 1024;
+std::unique_ptr<char[]> deflateArena;
+size_t deflateArenaUsed = 0;
 char userData[CRASH_USER_DATA_MAX + 1] = {};
 // The thread inside the handler; 0 while no fault is handled.
 std::atomic<DWORD> handlerThread{0};
@@ -64,13 +73,6 @@ const DumpKind& KindOf(int level)
 
 using MiniDumpWriteDumpFn = BOOL(WINAPI*)(HANDLE, DWORD, HANDLE, MINIDUMP_TYPE, PMINIDUMP_EXCEPTION_INFORMATION,
                                           PMINIDUMP_USER_STREAM_INFORMATION, PMINIDUMP_CALLBACK_INFORMATION);
-
-struct GzFileTraits {
-    using Handle = gzFile;
-    static Handle Empty() { return nullptr; }
-    static void Close(Handle handle) { gzclose(handle); }
-};
-using UniqueGzFile = UniqueResource<GzFileTraits>;
 
 bool FileExists(const char* path)
 {
@@ -142,15 +144,11 @@ bool AppendEncoded(char* out, size_t size, size_t* used, const char* value)
            Append(out, size, used, encoded);
 }
 
-bool WriteDumpWith(MiniDumpWriteDumpFn writeDump, const char* path, DWORD dumpType, EXCEPTION_POINTERS* exception)
+bool WriteDumpWith(MiniDumpWriteDumpFn writeDump, HANDLE file, DWORD dumpType, EXCEPTION_POINTERS* exception,
+                   DWORD faultingThread)
 {
-    UniqueFileHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        LogPrint("TARVOAPP::WriteDumpToFileHandler cannot create %s (error %lu)\n", path, GetLastError());
-        return false;
-    }
-    MINIDUMP_EXCEPTION_INFORMATION parameter = {GetCurrentThreadId(), exception, FALSE};
-    if (!writeDump(GetCurrentProcess(), GetCurrentProcessId(), file.get(), static_cast<MINIDUMP_TYPE>(dumpType),
+    MINIDUMP_EXCEPTION_INFORMATION parameter = {faultingThread, exception, FALSE};
+    if (!writeDump(GetCurrentProcess(), GetCurrentProcessId(), file, static_cast<MINIDUMP_TYPE>(dumpType),
                    exception ? &parameter : nullptr, nullptr, nullptr)) {
         LogPrint("TARVOAPP::WriteDumpToFileHandler MiniDumpWriteDump failed (error %lu)\n", GetLastError());
         return false;
@@ -158,8 +156,16 @@ bool WriteDumpWith(MiniDumpWriteDumpFn writeDump, const char* path, DWORD dumpTy
     return true;
 }
 
+// A new file for writing: never an existing one, and never through a link planted at the name
+// (the names of dumps are predictable). Empty when the name exists.
+UniqueFileHandle CreateNewFile(const char* path)
+{
+    return UniqueFileHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
 // The name chosen for the dump: the first candidate that exists neither plain nor as ".gz";
-// when all 100 exist, the last one, which is then overwritten.
+// when all 100 exist, the last one.
 bool ChooseDumpName(char* out, size_t size, const char* folder, const char* base, const char* user,
                     const char* kind)
 {
@@ -172,6 +178,37 @@ bool ChooseDumpName(char* out, size_t size, const char* folder, const char* base
             return true;
     }
     return true;
+}
+
+// Creates the dump's file under the first candidate name that is free, as ChooseDumpName picks
+// it; a name where something appeared meanwhile (or a link the existence test cannot see) is
+// passed over. When all 100 names are taken, the last name and its ".gz" are removed (a link
+// itself, not what it points to) and the file is made anew. The name goes to path.
+UniqueFileHandle CreateDumpFile(char* path, size_t size, const char* folder, const char* base, const char* user,
+                                const char* kind)
+{
+    char compressed[PATH_SIZE + 4];
+    for (int n = 0; n < 100; n++) {
+        if (!CrashDumpFileName(path, size, folder, base, user, n, kind))
+            return UniqueFileHandle();
+        snprintf(compressed, sizeof(compressed), "%s.gz", path);
+        if (FileExists(compressed))
+            continue;
+        UniqueFileHandle file = CreateNewFile(path);
+        DWORD error = GetLastError();
+        if (file)
+            return file;
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            LogPrint("TARVOAPP::WriteDumpToFileHandler cannot create %s (error %lu)\n", path, error);
+            return file;
+        }
+    }
+    DeleteFileA(path);
+    DeleteFileA(compressed);
+    UniqueFileHandle file = CreateNewFile(path);
+    if (!file)
+        LogPrint("TARVOAPP::WriteDumpToFileHandler cannot create %s (error %lu)\n", path, GetLastError());
+    return file;
 }
 
 // The Yes/No question before anything is written; true for Yes.
@@ -203,7 +240,7 @@ bool AskToWrite(const char* base, const char* fileName, const char* folder)
 }
 
 // Steps 2 to 10 of the handler; returns the filter result.
-LONG WriteReport(EXCEPTION_POINTERS* exception)
+LONG WriteReport(EXCEPTION_POINTERS* exception, DWORD faultingThread)
 {
     char folder[PATH_SIZE];
     bool onDesktop = DesktopFolder(folder, sizeof(folder));
@@ -238,8 +275,12 @@ LONG WriteReport(EXCEPTION_POINTERS* exception)
     if (!LogIsEnabled() && !serviceRole && !AskToWrite(base, fileName, folder))
         return 1;
 
-    if (!WriteDumpWith(writeDump, dumpPath, CrashDumpType(level), exception))
-        return 1;
+    {
+        UniqueFileHandle file = CreateDumpFile(dumpPath, sizeof(dumpPath), folder, base, user, CrashDumpKindName(level));
+        if (!file || !WriteDumpWith(writeDump, file.get(), CrashDumpType(level), exception, faultingThread))
+            return 1;
+    }
+    fileName = dumpPath + strlen(folder);
     if (!CompressDumpFile(dumpPath))
         LogPrint("TARVOAPP::WriteDumpToFileHandler kept the dump uncompressed\n");
     LogPrint("TARVOAPP::WriteDumpToFileHandler dump file written (%s)\n", dumpPath);
@@ -254,6 +295,65 @@ LONG WriteReport(EXCEPTION_POINTERS* exception)
     return 1;
 }
 
+// The dump thread: made when the handler is installed, it waits for a fault handed over by the
+// filter and writes the report on its own stack.
+struct DumpThread {
+    UniqueHandle requested; // set by the filter
+    UniqueHandle done;      // set by the dump thread when the report is written
+    UniqueHandle thread;
+    DWORD threadId = 0;
+    EXCEPTION_POINTERS* exception = nullptr;
+    DWORD faultingThread = 0;
+    LONG result = 0;
+};
+DumpThread dumpThread;
+// dbghelp and the shell need more than the default stack reservation's committed start.
+constexpr SIZE_T DUMP_THREAD_STACK = 1024 * 1024;
+
+DWORD WINAPI RunDumpThread(void*)
+{
+    WaitForSingleObject(dumpThread.requested.get(), INFINITE);
+    dumpThread.result = TARVOAPP::WriteReportOnThisThread(dumpThread.exception, dumpThread.faultingThread);
+    SetEvent(dumpThread.done.get());
+    return 0;
+}
+
+void StartDumpThread()
+{
+    dumpThread.requested.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    dumpThread.done.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (dumpThread.requested && dumpThread.done)
+        dumpThread.thread.reset(CreateThread(nullptr, DUMP_THREAD_STACK, RunDumpThread, nullptr,
+                                             STACK_SIZE_PARAM_IS_A_RESERVATION, &dumpThread.threadId));
+    LogPrint("SetCrashDumpLevel dump thread %lu\n", static_cast<unsigned long>(dumpThread.threadId));
+}
+
+// zlib's allocator for the gzip copy: blocks from the arena set aside at installation, the heap
+// when there is none (a copy made outside the handler) or it is used up.
+voidpf ArenaAlloc(voidpf, uInt items, uInt size)
+{
+    size_t bytes = (static_cast<size_t>(items) * size + 15) & ~static_cast<size_t>(15);
+    if (deflateArena && bytes <= DEFLATE_ARENA_SIZE - deflateArenaUsed) {
+        void* block = deflateArena.get() + deflateArenaUsed;
+        deflateArenaUsed += bytes;
+        return block;
+    }
+    return calloc(items, size);
+}
+
+void ArenaFree(voidpf, voidpf block)
+{
+    char* bytes = static_cast<char*>(block);
+    if (!deflateArena || bytes < deflateArena.get() || bytes >= deflateArena.get() + DEFLATE_ARENA_SIZE)
+        free(block);
+}
+
+bool WriteAll(HANDLE file, const unsigned char* bytes, size_t count)
+{
+    DWORD written = 0;
+    return WriteFile(file, bytes, static_cast<DWORD>(count), &written, nullptr) && written == count;
+}
+
 } // namespace
 
 void SetCrashDumpLevel(int level)
@@ -265,6 +365,8 @@ void SetCrashDumpLevel(int level)
         return;
     if (!reserve) {
         reserve = std::make_unique<char[]>(CRASH_RESERVE_SIZE);
+        deflateArena = std::make_unique<char[]>(DEFLATE_ARENA_SIZE);
+        StartDumpThread();
         // Checked once, at the first installation; the handler checks again when it runs.
         UniqueModule dbghelp(OSYS::LoadSystemLibrary("dbghelp.dll"));
         bool canDump = OSYS::GetFunction<MiniDumpWriteDumpFn>(dbghelp.get(), "MiniDumpWriteDump") != nullptr;
@@ -389,7 +491,10 @@ bool WriteMiniDump(const char* path, DWORD dumpType, EXCEPTION_POINTERS* excepti
 {
     UniqueModule dbghelp(OSYS::LoadSystemLibrary("dbghelp.dll"));
     auto writeDump = OSYS::GetFunction<MiniDumpWriteDumpFn>(dbghelp.get(), "MiniDumpWriteDump");
-    return writeDump && WriteDumpWith(writeDump, path, dumpType, exception);
+    UniqueFileHandle file(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        LogPrint("TARVOAPP::WriteDumpToFileHandler cannot create %s (error %lu)\n", path, GetLastError());
+    return writeDump && file && WriteDumpWith(writeDump, file.get(), dumpType, exception, GetCurrentThreadId());
 }
 
 bool CompressDumpFile(const char* path)
@@ -402,19 +507,39 @@ bool CompressDumpFile(const char* path)
     {
         UniqueFileHandle dump(
             CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        UniqueGzFile compressed(dump ? gzopen(compressedPath, "wb") : nullptr);
+        UniqueFileHandle compressed = dump ? CreateNewFile(compressedPath) : UniqueFileHandle();
         if (!compressed)
             return false;
-        char chunk[CHUNK_SIZE];
+        // Each copy starts the arena anew: the state of an earlier one is gone with its deflateEnd.
+        deflateArenaUsed = 0;
+        z_stream stream = {};
+        stream.zalloc = ArenaAlloc;
+        stream.zfree = ArenaFree;
+        // Window bits 15 + 16: a gzip member, as gzopen writes it.
+        if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            return false;
+        unsigned char chunk[CHUNK_SIZE], out[CHUNK_SIZE];
         DWORD got = 0;
         unsigned long long total = 0;
         bool ok = true;
-        while (ok && ReadFile(dump.get(), chunk, sizeof(chunk), &got, nullptr) && got > 0) {
-            ok = gzwrite(compressed.get(), chunk, got) == static_cast<int>(got);
+        int flush = Z_NO_FLUSH;
+        do {
+            ok = ReadFile(dump.get(), chunk, sizeof(chunk), &got, nullptr) != FALSE;
             total += got;
-        }
-        // Only the close flushes the last block: its result decides whether the copy is whole.
-        written = gzclose(compressed.release()) == Z_OK && ok && total > 0;
+            flush = !ok || got == 0 ? Z_FINISH : Z_NO_FLUSH;
+            stream.next_in = chunk;
+            stream.avail_in = got;
+            int rc = Z_OK;
+            do {
+                stream.next_out = out;
+                stream.avail_out = sizeof(out);
+                rc = deflate(&stream, flush);
+                ok = ok && rc != Z_STREAM_ERROR && WriteAll(compressed.get(), out, sizeof(out) - stream.avail_out);
+            } while (ok && stream.avail_out == 0);
+            ok = ok && (flush != Z_FINISH || rc == Z_STREAM_END);
+        } while (ok && flush != Z_FINISH);
+        deflateEnd(&stream);
+        written = ok && total > 0;
     }
     if (!written) {
         DeleteFileA(compressedPath);
@@ -426,25 +551,38 @@ bool CompressDumpFile(const char* path)
 
 namespace TARVOAPP {
 
-LONG WINAPI WriteDumpToFileHandler(EXCEPTION_POINTERS* exception)
+LONG WriteReportOnThisThread(EXCEPTION_POINTERS* exception, DWORD faultingThread)
 {
-    DWORD self = GetCurrentThreadId();
-    DWORD running = 0;
-    if (!handlerThread.compare_exchange_strong(running, self)) {
-        // A fault inside the handler ends the process here instead of entering it again.
-        if (running == self)
-            TerminateProcess(GetCurrentProcess(), exception && exception->ExceptionRecord
-                                                      ? exception->ExceptionRecord->ExceptionCode
-                                                      : EXCEPTION_ACCESS_VIOLATION);
-        // Another thread faulted while the dump is written: the first fault ends the process.
-        Sleep(INFINITE);
-    }
     LogPrint("TARVOAPP::WriteDumpToFileHandler entered\n");
     ReleaseCrashReserve();
-    LONG result = WriteReport(exception);
+    LONG result = WriteReport(exception, faultingThread);
     LogPrint("TARVOAPP::WriteDumpToFileHandler finished\n");
     LogSwitch("/LOGITCLOSE");
     return result;
+}
+
+LONG WINAPI WriteDumpToFileHandler(EXCEPTION_POINTERS* exception)
+{
+    DWORD self = GetCurrentThreadId();
+    DWORD exitCode =
+        exception && exception->ExceptionRecord ? exception->ExceptionRecord->ExceptionCode : EXCEPTION_ACCESS_VIOLATION;
+    // A fault while the dump is written ends the process here instead of entering it again.
+    if (self == dumpThread.threadId)
+        TerminateProcess(GetCurrentProcess(), exitCode);
+    DWORD running = 0;
+    if (!handlerThread.compare_exchange_strong(running, self)) {
+        if (running == self)
+            TerminateProcess(GetCurrentProcess(), exitCode);
+        // Another thread faulted while the dump is written: the first fault ends the process.
+        Sleep(INFINITE);
+    }
+    if (!dumpThread.thread)
+        return WriteReportOnThisThread(exception, self);
+    dumpThread.exception = exception;
+    dumpThread.faultingThread = self;
+    SetEvent(dumpThread.requested.get());
+    WaitForSingleObject(dumpThread.done.get(), INFINITE);
+    return dumpThread.result;
 }
 
 } // namespace TARVOAPP

@@ -52,16 +52,20 @@ bool CrashReportAddress(char* out, size_t size, const char* server, const char* 
 // Writes a minidump of this process of the given MINIDUMP_TYPE into path (replaced).
 // exception may be null. False when dbghelp or the file cannot be had or the dump fails.
 bool WriteMiniDump(const char* path, DWORD dumpType, EXCEPTION_POINTERS* exception);
-// Compresses path into path + ".gz" in 4096-byte chunks; on success the uncompressed file is
-// deleted. False (and no ".gz" left) when the file is empty or the copy cannot be written.
+// Compresses path into a new file path + ".gz" (gzip, read in 4096-byte chunks); on success the
+// uncompressed file is deleted. False (and no ".gz" of its own left) when the file is empty, the
+// copy cannot be written, or something (a file, a link) already has the ".gz" name.
 bool CompressDumpFile(const char* path);
 
 namespace TARVOAPP {
 
-// The unhandled-exception filter: writes, compresses and reports the dump. Returns 1 (the
-// process ends without the system's error dialog), or 0 when dbghelp cannot be loaded (the
-// system's default handling follows). exception may be null. Runs once: a fault inside it
+// The unhandled-exception filter: hands the fault to the dump thread made at installation (or,
+// without one, runs the report itself), which writes, compresses and reports the dump. Returns 1
+// (the process ends without the system's error dialog), or 0 when dbghelp cannot be loaded
+// (the system's default handling follows). exception may be null. Runs once: a fault inside it
 // ends the process at once.
 LONG WINAPI WriteDumpToFileHandler(EXCEPTION_POINTERS* exception);
+// The report of a fault of faultingThread, written on the calling thread.
+LONG WriteReportOnThisThread(EXCEPTION_POINTERS* exception, DWORD faultingThread);
 
 } // namespace TARVOAPP

@@ -110,11 +110,39 @@ STRING HelpFileTempCopy(const char* file)
         return STRING(file);
     LogPrint("HELPFILE::SetFilename file is on network\n");
     FILENAME source(file);
-    FILENAME copy(temp, source.GetName().c_str());
-    if (!source.CopyTo(copy.c_str(), true))
+    UniqueFileHandle from(CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!from)
         return STRING(file);
-    LogPrint("HELPFILE::SetFilename copy to temp (%s) done\n", temp);
-    return copy.Text();
+    // A fresh name that nothing holds yet, made by this process alone: neither an older copy
+    // nor a link planted at a name that can be foreseen is ever written through.
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; attempt++) {
+        char prefix[48];
+        snprintf(prefix, sizeof(prefix), "tarvo-%lx-%x-", static_cast<unsigned long>(GetCurrentProcessId()),
+                 ++counter);
+        FILENAME copy(temp, (STRING(prefix) + source.GetName()).c_str());
+        UniqueFileHandle to(CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!to) {
+            if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS)
+                continue;
+            return STRING(file);
+        }
+        char block[16384];
+        DWORD got = 0, written = 0;
+        bool ok = true;
+        while (ok && ReadFile(from.get(), block, sizeof(block), &got, nullptr) && got > 0)
+            ok = WriteFile(to.get(), block, got, &written, nullptr) && written == got;
+        to.reset();
+        if (!ok) {
+            DeleteFileA(copy.c_str());
+            return STRING(file);
+        }
+        LogPrint("HELPFILE::SetFilename copy to temp (%s) done\n", copy.c_str());
+        return copy.Text();
+    }
+    return STRING(file);
 }
 
 STRING HelpListLineTopic(const char* line)
@@ -145,6 +173,8 @@ HELPFILE::~HELPFILE()
         CallEngine(nullptr, nullptr, ENGINE_UNINITIALIZE, Cookie);
     else if (!Html)
         WinHelpA(Owner, Filename.c_str(), HELP_QUIT, 0);
+    if (tempCopy.IsFilled())
+        DeleteFileA(tempCopy.c_str());
     LogPrint("HELPFILE::~HELPFILE done\n");
 }
 
@@ -162,8 +192,12 @@ void HELPFILE::SetFilename(const char* name, int html)
         Filename = name;
         ReadTopicList();
         // The engine refuses to show the pages of a file on a network drive.
-        if (Html && FILENAME(Filename.c_str()).IsOnNetwork())
-            Filename = HelpFileTempCopy(Filename.c_str());
+        if (Html && FILENAME(Filename.c_str()).IsOnNetwork()) {
+            STRING copy = HelpFileTempCopy(Filename.c_str());
+            if (!copy.Equals(Filename.c_str()))
+                tempCopy = copy;
+            Filename = copy;
+        }
     }
     LogPrint("HELPFILE::SetFilename done, file is %s (html= %d)\n", Filename.c_str(), Html);
 }

@@ -62,6 +62,8 @@ public:
 private:
     // Appends the topic ids of the list file beside the help file.
     void ReadTopicList();
+
+    STRING tempCopy{""}; // the copy of a file on a network drive, removed with this object
 };
 
 // The one help file, created on first use; destroyed by the application's shutdown.
@@ -72,8 +74,9 @@ void DestroyHelpFile();
 // The text the HTML engine receives for a topic: "file::html/topic-TOPIC.html", cut to
 // HELPFILE::TOPIC_TEXT_MAX bytes.
 STRING HelpTopicText(const char* file, const char* topic);
-// A copy of a help file in the folder that the environment variable TEMP names, overwriting
-// an older copy; the file's own name when TEMP is unset or empty or the copy fails.
+// A copy of a help file in the folder that the environment variable TEMP names, under a new
+// name of its own ("tarvo-<process>-<n>-" + the file's name) that no file or link held before;
+// the file's own name when TEMP is unset or empty or the copy fails.
 STRING HelpFileTempCopy(const char* file);
 // One line of a topic list file as its topic id: the first word after the first "=" (of the
 // whole line when there is none).

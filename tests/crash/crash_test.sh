@@ -159,6 +159,19 @@ check "/LOGITHARD installed the handler: the dump is written" test -f "$desktop/
 check_minidump "hotkey" "$desktop/${base}4.TARVO.dmp.gz" 0x10
 recorded_address >/dev/null
 
+echo "--- a stack overflow"
+# The handler writes the dump on a thread of its own: the faulting thread has little stack left.
+wine "$prog_host" /CRASHDUMP "/LOGIT:$work_win\\log11.txt" /OVERFLOW
+rc=$?
+check "the overflow ends the program (exit code $rc)" test $rc -ne 3 -a $rc -ne 4
+check "the overflow's dump is written" test -f "$desktop/${base}5.TARVO.dmp.gz"
+if [ -f "$desktop/${base}5.TARVO.dmp.gz" ]; then
+    gzip -dc "$desktop/${base}5.TARVO.dmp.gz" >"$work/overflow.dmp"
+    check "the overflow's dump holds the stack overflow" \
+        grep -qzE 'Exception:.*ExceptionCode: 0xc00000fd' <<<"$(winedump-stable dump "$work/overflow.dmp" 2>&1)"
+fi
+recorded_address >/dev/null
+
 echo "--- no switch: no handler"
 before="$(ls "$desktop" | wc -l)"
 wine "$prog_host" "/LOGIT:$work_win\\log7.txt" /FAULT >/dev/null 2>&1
@@ -183,16 +196,19 @@ check "the dump is beside the program" test -f "$prog_dir/$base.TARVO.dmp.gz"
 check "no form is opened for it" test -z "$(recorded_address)"
 rm -f "$prog_dir"/Tarvo.CrashInfo.*
 
-echo "--- the compressed copy cannot be written: the raw dump stays"
+echo "--- links planted at the dump's names: never followed, the raw dump stays when its copy fails"
 mkdir -p "$work/full"
 set_desktop "$work_win\\full"
-touch "$work/full/$base.TARVO.dmp"
-for n in $(seq 1 98); do touch "$work/full/$base$n.TARVO.dmp"; done
-# The last name is the one used when all 100 exist; its compressed copy is Linux's full disk.
-ln -s /dev/full "$work/full/${base}99.TARVO.dmp.gz"
+# The first name is a link to a file that does not exist yet, and so is the copy of the second;
+# the system's own existence test does not see either. The dump must take the second name and
+# keep it uncompressed, and neither target may be written.
+ln -s "$work/victim1" "$work/full/$base.TARVO.dmp"
+ln -s "$work/victim2" "$work/full/${base}1.TARVO.dmp.gz"
 wine "$prog_host" /CRASHDUMP "/LOGIT:$work_win\\log10.txt" /FAULT
-check "the raw dump stays when its copy fails" test -s "$work/full/${base}99.TARVO.dmp"
-check_minidump "uncompressed" "$work/full/${base}99.TARVO.dmp" 0x20
+check "the link at the dump's name was not followed" test ! -e "$work/victim1"
+check "the link at the copy's name was not followed" test ! -e "$work/victim2"
+check "the dump took the next name and stays uncompressed" test -s "$work/full/${base}1.TARVO.dmp"
+check_minidump "uncompressed" "$work/full/${base}1.TARVO.dmp" 0x20
 check "the log says the dump was kept uncompressed" grep -q "kept the dump uncompressed" "$work/log10.txt"
 recorded_address >/dev/null
 

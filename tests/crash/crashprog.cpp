@@ -7,10 +7,12 @@
 //   /FAULT        writes to an invalid address
 //   /ASSERT       fails an assertion (answered No by the caller, it ends the program)
 //   /F9           shows a toolkit window and types Ctrl+Shift+F9 into it
+//   /OVERFLOW     overflows its stack
 //   /RECORD:file  writes its own command line to file (the stand-in for a browser)
 // Exit codes of its own: 0 done, 3 still running after the crash was asked for.
 #include <windows.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 
@@ -62,6 +64,17 @@ int CrashThroughHotkey()
     return EXIT_NOT_CRASHED;
 }
 
+// Each call keeps a page of its own on the stack, and uses it after the next call returns, so
+// that the calls cannot become a loop. The depth limit is never reached: the stack ends first.
+__attribute__((noinline)) int Overflow(int depth)
+{
+    volatile char page[4096];
+    page[depth % sizeof(page)] = static_cast<char>(depth);
+    if (depth == INT_MAX)
+        return page[0];
+    return Overflow(depth + 1) + page[(depth * 7) % sizeof(page)];
+}
+
 int Record(const char* file)
 {
     FILE* out = fopen(file, "w");
@@ -93,6 +106,8 @@ int AppMain(int, char**, char**)
         AssertCheck(0, "crash test", __FILE__, __LINE__, "declined on purpose", 0);
     if (TestArg("F9"))
         return CrashThroughHotkey();
+    if (TestArg("OVERFLOW"))
+        return Overflow(0) ? EXIT_NOT_CRASHED : EXIT_NOT_CRASHED + 1;
     return TestArg("FAULT") || TestArg("ASSERT") ? EXIT_NOT_CRASHED : 0;
 }
 

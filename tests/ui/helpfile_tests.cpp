@@ -179,18 +179,23 @@ TEST_F(HelpFileTest, CopyToTheTempFolder)
     ASSERT_TRUE(folder.MakeFolder("temp"));
     ASSERT_TRUE(folder.Write("temp\\help.chm", "an older copy"));
     std::string saved = getenv("TEMP") ? getenv("TEMP") : "";
+    _putenv_s("TEMP", folder.PathOf("temp").c_str());
+    // Each copy gets a new name of its own; an older copy is never written.
+    std::string first = HelpFileTempCopy(HelpName().c_str()).c_str();
+    std::string second = HelpFileTempCopy(HelpName().c_str()).c_str();
+    EXPECT_EQ(first.rfind(folder.PathOf("temp\\tarvo-"), 0), 0u) << first;
+    EXPECT_NE(first, second);
+    for (const std::string& copy : {first, second}) {
+        EXPECT_EQ(copy.substr(copy.size() - 9), "-help.chm") << copy;
+        EXPECT_EQ(rig::ReadFileBytes(copy), "new help") << copy;
+    }
+    EXPECT_EQ(folder.Read("temp\\help.chm"), "an older copy");
     // Without TEMP, or when the copy fails, the file stays where it is.
-    struct Case {
-        std::string temp, result;
-    } cases[] = {{folder.PathOf("temp"), folder.PathOf("temp\\help.chm")},
-                 {"", HelpName()},
-                 {"Z:\\no\\such\\folder", HelpName()}};
-    for (const Case& c : cases) {
-        _putenv_s("TEMP", c.temp.c_str());
-        EXPECT_STREQ(HelpFileTempCopy(HelpName().c_str()).c_str(), c.result.c_str()) << c.temp;
+    for (const char* temp : {"", "Z:\\no\\such\\folder"}) {
+        _putenv_s("TEMP", temp);
+        EXPECT_STREQ(HelpFileTempCopy(HelpName().c_str()).c_str(), HelpName().c_str()) << temp;
     }
     _putenv_s("TEMP", saved.c_str());
-    EXPECT_EQ(folder.Read("temp\\help.chm"), "new help");
 }
 
 std::string WindowText(HWND window, bool className)
