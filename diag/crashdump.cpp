@@ -328,6 +328,20 @@ void StartDumpThread()
     LogPrint("SetCrashDumpLevel dump thread %lu\n", static_cast<unsigned long>(dumpThread.threadId));
 }
 
+// A stack overflow is taken first, before the system searches for a handler: the search, and
+// the way to the unhandled-exception filter, need more stack than the faulting thread has left
+// (seen under Wine: a second overflow there, which ends the thread and never the process). The
+// dump is written as for any fault, and the process ends here with the fault's code.
+LONG CALLBACK HandleStackOverflow(EXCEPTION_POINTERS* exception)
+{
+    if (!exception || !exception->ExceptionRecord ||
+        exception->ExceptionRecord->ExceptionCode != EXCEPTION_STACK_OVERFLOW)
+        return EXCEPTION_CONTINUE_SEARCH;
+    TARVOAPP::WriteDumpToFileHandler(exception);
+    TerminateProcess(GetCurrentProcess(), EXCEPTION_STACK_OVERFLOW);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
 // zlib's allocator for the gzip copy: blocks from the arena set aside at installation, the heap
 // when there is none (a copy made outside the handler) or it is used up.
 voidpf ArenaAlloc(voidpf, uInt items, uInt size)
@@ -367,6 +381,7 @@ void SetCrashDumpLevel(int level)
         reserve = std::make_unique<char[]>(CRASH_RESERVE_SIZE);
         deflateArena = std::make_unique<char[]>(DEFLATE_ARENA_SIZE);
         StartDumpThread();
+        AddVectoredExceptionHandler(1, HandleStackOverflow);
         // Checked once, at the first installation; the handler checks again when it runs.
         UniqueModule dbghelp(OSYS::LoadSystemLibrary("dbghelp.dll"));
         bool canDump = OSYS::GetFunction<MiniDumpWriteDumpFn>(dbghelp.get(), "MiniDumpWriteDump") != nullptr;

@@ -396,8 +396,10 @@ int LogHotkey(unsigned message, uintptr_t wparam, intptr_t lparam)
         return 0;
     // In the service role the keys come from whoever can reach its windows, not from a support
     // engineer at the program: a dump and a report address would be theirs to trigger.
-    if (OSYS::InServiceRole())
+    if (OSYS::InServiceRole()) {
+        LogPrint("LogHotkey ignores Ctrl+Shift+key %u in the service role\n", static_cast<unsigned>(key));
         return 0;
+    }
     switch (key) {
     case VK_F5:
         LogSwitch("/LOGIT");
