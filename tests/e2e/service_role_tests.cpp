@@ -61,9 +61,11 @@ TEST_F(ServiceRole, RunsTheApplicationAndStopsItThroughItsWindow)
     // application records that it created it.
     EXPECT_EQ(started.Value("window"), windowClass);
 
-    // While the application runs, the service keeps running.
+    // While the application runs, the service keeps running, and holds the application file:
+    // what was checked cannot be replaced.
     Sleep(500);
     EXPECT_EQ(State(), static_cast<DWORD>(SERVICE_RUNNING)) << StateName();
+    EXPECT_FALSE(MoveFileA(controller.PathOf("TarvoSample.exe").c_str(), controller.PathOf("moved.exe").c_str()));
 
     ExpectNoBox(controller.Run({"/stop"}), kExitOk);
     EXPECT_EQ(State(), static_cast<DWORD>(SERVICE_STOPPED)) << StateName();

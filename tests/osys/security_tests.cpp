@@ -10,6 +10,7 @@
 
 #include "osys/handles.h"
 #include "osys/security.h"
+#include "osys/syssettings.h"
 #include "planting.h"
 #include "process.h"
 #include "scratch.h"
@@ -319,6 +320,16 @@ TEST(LoadSystemLibrary, IgnoresALibraryPlantedBesideTheProgram)
     ASSERT_TRUE(run.started && !run.timedOut);
     EXPECT_EQ(run.exitCode, 0u) << "the probe did not load the system's shell library";
     EXPECT_EQ(GetFileAttributesA(rig::PlantedMarkerOf(folder.PathOf("shell32.dll")).c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A library is found present without any of its code being run.
+TEST(LibraryPresent, RunsNoCodeOfTheLibrary)
+{
+    rig::ScratchFolder folder("present");
+    ASSERT_TRUE(folder.CopyIn(rig::WindowsPathOf(PLANTED_LIBRARY), "present.dll"));
+    EXPECT_TRUE(OSYS::LibraryPresent(folder.PathOf("present.dll").c_str()));
+    EXPECT_FALSE(OSYS::LibraryPresent(folder.PathOf("absent.dll").c_str()));
+    EXPECT_EQ(GetFileAttributesA(rig::PlantedMarkerOf(folder.PathOf("present.dll")).c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 } // namespace
