@@ -184,7 +184,9 @@ echo "--- no switch: no handler"
 before="$(ls "$desktop" | wc -l)"
 wine "$prog_host" "/LOGIT:$work_win\\log7.txt" /FAULT >/dev/null 2>&1
 rc=$?
-check "the fault still ends the program (exit code $rc)" test $rc -ne 0 -a $rc -ne 3
+# Wine's own debugger ends the process, with a code of its choosing (now and then 0); 3 would
+# mean the program went on past the fault.
+check "the fault still ends the program (exit code $rc)" test $rc -ne 3
 check "no dump is written" test "$(ls "$desktop" | wc -l)" -eq "$before"
 check "the handler did not run" test -z "$(grep WriteDumpToFileHandler "$work/log7.txt")"
 
