@@ -105,7 +105,9 @@ TEST(ServiceSecurity, LaunchesNothingWhenAPathBecameWritableByEveryone)
         std::string record = controller.PathOf("TarvoSample.record");
         ASSERT_TRUE(rig::GrantEveryoneWrite(PathIn(controller, target)));
 
-        ASSERT_TRUE(rig::StartServiceByName(service.Name()));
+        // The service stops at once; now and then before the manager has answered the start,
+        // which Wine then reports as a failed start. What counts is the stopped report below.
+        rig::StartServiceByName(service.Name());
         EXPECT_TRUE(rig::WaitForServiceState(service.Name(), SERVICE_STOPPED, kStateTimeoutMs));
         // The stopped report of an application that cannot be started, with the refusal's error.
         SERVICE_STATUS status = ServiceStatusOf(service.Name());
