@@ -24,8 +24,8 @@
 // stack has a few kilobytes left. The dump thread frees the reserve, builds every text in fixed
 // buffers on its own stack (the heap may be what failed, and the text pool's lock may be held by
 // the faulting thread), loads dbghelp, which allocates, writes the dump and compresses it with
-// zlib's state in an arena set aside at installation. Only the log, the question box and the
-// report address take the heap, after the dump is written.
+// zlib's state in an arena set aside at installation. The log, the question box and the report
+// address take the heap as before.
 
 namespace {
 
@@ -581,7 +581,8 @@ LONG WINAPI WriteDumpToFileHandler(EXCEPTION_POINTERS* exception)
     DWORD self = GetCurrentThreadId();
     DWORD exitCode =
         exception && exception->ExceptionRecord ? exception->ExceptionRecord->ExceptionCode : EXCEPTION_ACCESS_VIOLATION;
-    // A fault while the dump is written ends the process here instead of entering it again.
+    // A fault while the dump is written (on the dump thread, or in the handler without one) ends
+    // the process here instead of entering the handler again.
     if (self == dumpThread.threadId)
         TerminateProcess(GetCurrentProcess(), exitCode);
     DWORD running = 0;

@@ -94,7 +94,9 @@ STRING AccountOf(PSID sid)
 }
 
 // The account this process runs as, read into the caller's buffer; null when it cannot be read.
-using TokenUserBuffer = BYTE[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+struct TokenUserBuffer {
+    alignas(TOKEN_USER) BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+};
 PSID ProcessUser(TokenUserBuffer& buffer)
 {
     HANDLE tokenHandle = nullptr;
@@ -102,9 +104,9 @@ PSID ProcessUser(TokenUserBuffer& buffer)
         return nullptr;
     UniqueHandle token(tokenHandle);
     DWORD size = 0;
-    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size))
+    if (!GetTokenInformation(token.get(), TokenUser, buffer.bytes, sizeof(buffer.bytes), &size))
         return nullptr;
-    return reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+    return reinterpret_cast<TOKEN_USER*>(buffer.bytes)->User.Sid;
 }
 
 // A SID made from its text, owned (null when the text is empty or not a SID).
