@@ -6,9 +6,10 @@
 # /start and /stop against sc start and sc stop, and measures the service process's memory.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
+source scripts/step.sh
 
-scripts/setup.sh
-scripts/build.sh
+tarvo_step "set-up" scripts/setup.sh
+tarvo_step "build" scripts/build.sh
 
 SERVICE_NAME="$(sed -n 's/^AppName=//p' sample/service.cfg | tr -d '\r')"
 export TARVO_DEMO_SERVICES="$SERVICE_NAME"

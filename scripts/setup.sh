@@ -2,6 +2,7 @@
 # Installs what building and testing need on a Debian machine (run as root). Does nothing when
 # every package is already installed, so repeated runs are fast.
 set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/step.sh"
 
 packages=(
     g++-mingw-w64-x86-64   # the cross compilers (posix thread model variants included)
@@ -34,5 +35,5 @@ fi
 
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-apt-get update
-apt-get install -y "${missing[@]}"
+tarvo_step "apt-get update" apt-get update
+tarvo_step "apt-get install" apt-get install -y "${missing[@]}"

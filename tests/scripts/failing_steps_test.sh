@@ -1,7 +1,9 @@
 #!/bin/bash
-# scripts/wine-env.sh when Wine's boot fails: the failing step is named with its exit code and
-# the last lines of its log, a second boot is tried, and the prefix is kept for a look.
-#   wine_env_test.sh <source root>
+# The scripts of the README's commands when a step fails. scripts/wine-env.sh when Wine's boot
+# fails: the failing step is named with its exit code and the last lines of its log, a second
+# boot is tried, and the prefix is kept for a look. scripts/build.sh when the configuration
+# fails: the step is named with its exit code and its last lines.
+#   failing_steps_test.sh <source root>
 set -u
 root="$1"
 fake="$(mktemp -d)"
@@ -35,6 +37,22 @@ check "the kept prefix is named" test -n "$kept"
 check "the prefix is there" test -d "$kept"
 check "its set-up log is beside it" test -s "$kept.log"
 [ -n "$kept" ] && rm -rf "$kept" "$kept.log"
+
+# A cmake first on the path that fails at once, before it touches the build folder.
+cat >"$fake/cmake" <<'SCRIPT'
+#!/bin/bash
+echo "fake cmake: the toolchain file cannot be read"
+exit 4
+SCRIPT
+chmod +x "$fake/cmake"
+output_build="$(PATH="$fake:$PATH" bash "$root/scripts/build.sh" 2>&1)"
+rc=$?
+check "the build fails (exit code $rc)" test "$rc" -eq 4
+check "the build step is named with its exit code" \
+    grep -qF 'build.sh: step "configure" failed with exit code 4' <<<"$output_build"
+check "its last lines are repeated" test "$(grep -c 'fake cmake: the toolchain file cannot be read' <<<"$output_build")" -eq 2
+output="$output
+$output_build"
 [ "$failures" -eq 0 ] || echo "$output"
-echo "wine_env: $failures failure(s)"
+echo "failing steps: $failures failure(s)"
 [ "$failures" -eq 0 ]
