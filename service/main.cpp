@@ -266,6 +266,10 @@ int RunDialog()
     if (infoWindow)
         dialog.SetTimer(SERVICEDLG::TIMER_INFOWINDOW, INFOWINDOW_DELAY_MS);
     dialog.RunModal(0);
+    // An information window still open keeps its choice only when it is closed: close it now,
+    // before the process ends and takes it along unasked.
+    if (infoWindow && IsWindow(infoWindow))
+        SendMessageA(infoWindow, WM_CLOSE, 0, 0);
     SetServiceInfoWindow(nullptr);
     return 0;
 }

@@ -241,5 +241,32 @@ TEST(ControllerDialog, GermanWithTheInformationWindow)
     RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
 }
 
+// Done with the information window still open keeps its ticked box: the next run shows the
+// dialog alone.
+TEST(ControllerDialog, TheTickIsKeptWhenDoneEndsTheDialogFirst)
+{
+    const std::string name = rig::UniqueServiceName("DialogTick");
+    const std::string key = "Software\\Tarvo\\" + name;
+    ControllerFolder controller("dialog-tick");
+    ASSERT_TRUE(controller.WriteConfig(ConfigText(With(With(RequiredEntries(name), "AppRegKey", name), "AppHelp", "|100"))));
+    {
+        DialogRun run(controller, "/CONFIG");
+        ASSERT_TRUE(run.started);
+        run.dialog = run.Find("#32770");
+        ASSERT_TRUE(run.dialog);
+        HWND info = run.Find("TarvoWinClassInfoWindow");
+        ASSERT_TRUE(info);
+        SendMessageA(GetDlgItem(info, 1002), BM_CLICK, 0, 0);
+        EXPECT_EQ(run.Done(), kExitOk);
+    }
+    DialogRun again(controller, "/CONFIG");
+    ASSERT_TRUE(again.started);
+    again.dialog = again.Find("#32770");
+    ASSERT_TRUE(again.dialog);
+    EXPECT_FALSE(again.Find("TarvoWinClassInfoWindow", 1000));
+    EXPECT_EQ(again.Done(), kExitOk);
+    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+}
+
 } // namespace
 } // namespace e2e

@@ -70,6 +70,8 @@ TEST(Dialog, OnCreateRunsAfterConstructionOnTheWholeObject)
 TEST(Dialog, LaterEndMessagesAreOrdinaryMessages)
 {
     TESTDIALOG dialog;
+    // Without its window the modal loop below would wait for ever.
+    ASSERT_TRUE(dialog.IsValid());
     dialog.EndModal(5);
     dialog.EndModal(6);
     dialog.EndModal(7);
