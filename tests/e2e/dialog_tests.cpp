@@ -75,6 +75,17 @@ public:
     HWND dialog = nullptr;
 };
 
+// A /CONFIG run that shows the dialog without the information window: its choice is stored.
+void ExpectDialogAlone(ControllerFolder& controller)
+{
+    DialogRun run(controller, "/CONFIG");
+    ASSERT_TRUE(run.started);
+    run.dialog = run.Find("#32770");
+    ASSERT_TRUE(run.dialog);
+    EXPECT_FALSE(run.Find("TarvoWinClassInfoWindow", 1000));
+    EXPECT_EQ(run.Done(), kExitOk);
+}
+
 // What the dialog shows in one language.
 struct DialogTexts {
     const char* switches;
@@ -232,12 +243,7 @@ TEST(ControllerDialog, GermanWithTheInformationWindow)
     EXPECT_NE(listing.find("01000000"), std::string::npos) << listing;
 
     // The stored choice: the next run shows the dialog alone.
-    DialogRun again(controller, "/CONFIG");
-    ASSERT_TRUE(again.started);
-    again.dialog = again.Find("#32770");
-    ASSERT_TRUE(again.dialog);
-    EXPECT_FALSE(again.Find("TarvoWinClassInfoWindow", 1000));
-    EXPECT_EQ(again.Done(), kExitOk);
+    ExpectDialogAlone(controller);
     RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
 }
 
@@ -259,12 +265,7 @@ TEST(ControllerDialog, TheTickIsKeptWhenDoneEndsTheDialogFirst)
         SendMessageA(GetDlgItem(info, 1002), BM_CLICK, 0, 0);
         EXPECT_EQ(run.Done(), kExitOk);
     }
-    DialogRun again(controller, "/CONFIG");
-    ASSERT_TRUE(again.started);
-    again.dialog = again.Find("#32770");
-    ASSERT_TRUE(again.dialog);
-    EXPECT_FALSE(again.Find("TarvoWinClassInfoWindow", 1000));
-    EXPECT_EQ(again.Done(), kExitOk);
+    ExpectDialogAlone(controller);
     RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
 }
 
