@@ -156,14 +156,6 @@ bool WriteDumpWith(MiniDumpWriteDumpFn writeDump, HANDLE file, DWORD dumpType, E
     return true;
 }
 
-// A new file for writing: never an existing one, and never through a link planted at the name
-// (the names of dumps are predictable). Empty when the name exists.
-UniqueFileHandle CreateNewFile(const char* path)
-{
-    return UniqueFileHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-}
-
 // The name chosen for the dump: the first candidate that exists neither plain nor as ".gz";
 // when all 100 exist, the last one.
 bool ChooseDumpName(char* out, size_t size, const char* folder, const char* base, const char* user,
@@ -194,7 +186,7 @@ UniqueFileHandle CreateDumpFile(char* path, size_t size, const char* folder, con
         snprintf(compressed, sizeof(compressed), "%s.gz", path);
         if (FileExists(compressed))
             continue;
-        UniqueFileHandle file = CreateNewFile(path);
+        UniqueFileHandle file = OSYS::CreateNewFile(path);
         DWORD error = GetLastError();
         if (file)
             return file;
@@ -205,7 +197,7 @@ UniqueFileHandle CreateDumpFile(char* path, size_t size, const char* folder, con
     }
     DeleteFileA(path);
     DeleteFileA(compressed);
-    UniqueFileHandle file = CreateNewFile(path);
+    UniqueFileHandle file = OSYS::CreateNewFile(path);
     if (!file)
         LogPrint("TARVOAPP::WriteDumpToFileHandler cannot create %s (error %lu)\n", path, GetLastError());
     return file;
@@ -522,7 +514,7 @@ bool CompressDumpFile(const char* path)
     {
         UniqueFileHandle dump(
             CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        UniqueFileHandle compressed = dump ? CreateNewFile(compressedPath) : UniqueFileHandle();
+        UniqueFileHandle compressed = dump ? OSYS::CreateNewFile(compressedPath) : UniqueFileHandle();
         if (!compressed)
             return false;
         // Each copy starts the arena anew: the state of an earlier one is gone with its deflateEnd.

@@ -65,6 +65,12 @@ HMODULE LoadResourceLibrary(const char* path)
     return module;
 }
 
+UniqueFileHandle CreateNewFile(const char* path)
+{
+    return UniqueFileHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
 DWORD ParentProcessId(DWORD processId)
 {
     UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));

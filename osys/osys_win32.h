@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "osys/handles.h"
 #include "text/strings.h"
 
 namespace OSYS {
@@ -26,6 +27,10 @@ HMODULE LoadSystemLibrary(const char* name);
 // its code is never made executable, so a planted library cannot run code here. Null when it
 // cannot be loaded. FreeLibrary releases it.
 HMODULE LoadResourceLibrary(const char* path);
+// A new file for writing, not shared: never an existing one, and never through a link planted
+// at the name, for files whose names others can foresee. Empty when the name exists (the last
+// error ERROR_FILE_EXISTS) or the file cannot be made.
+UniqueFileHandle CreateNewFile(const char* path);
 // The id of the process that started the process (0 when it is not found). A process can claim
 // another parent only with a handle to it that allows creating processes.
 DWORD ParentProcessId(DWORD processId);

@@ -8,6 +8,7 @@
 #include "osys/handles.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "osys/registry.h"
 #include "osys/security.h"
 
 namespace {
@@ -54,42 +55,24 @@ STRING SERVICELAUNCHER::ApplicationPath() const
     return FILENAME(FILENAME("<self>").GetPath().c_str(), programPath).Text();
 }
 
-namespace {
-
-STRING ServiceKeyPath(const char* serviceName)
-{
-    STRING path("SYSTEM\\CurrentControlSet\\Services\\");
-    path.Append(serviceName);
-    return path;
-}
-
-} // namespace
+// The services' registration keys; only administrators may change them.
+constexpr const char* SERVICES_KEY = "SYSTEM\\CurrentControlSet\\Services";
 
 bool SERVICELAUNCHER::RecordInstaller(const char* serviceName, const char* sid)
 {
-    HKEY opened = nullptr;
-    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, ServiceKeyPath(serviceName).c_str(), 0, KEY_SET_VALUE, &opened);
-    UniqueRegKey key(rc == ERROR_SUCCESS ? opened : nullptr);
-    if (key && sid && *sid)
-        rc = RegSetValueExA(key.get(), INSTALLER_VALUE, 0, REG_SZ, reinterpret_cast<const BYTE*>(sid),
-                            static_cast<DWORD>(strlen(sid) + 1));
-    LogPrint("SERVICELAUNCHER::RecordInstaller %s rc= %ld\n", sid ? sid : "(none)", static_cast<long>(rc));
-    return key && sid && *sid && rc == ERROR_SUCCESS;
+    REGISTRY key(HKEY_LOCAL_MACHINE, SERVICES_KEY, serviceName, REGISTRY::OPEN_WRITE);
+    bool recorded = key && sid && *sid && key.WriteString(INSTALLER_VALUE, sid);
+    LogPrint("SERVICELAUNCHER::RecordInstaller %s ok= %d\n", sid ? sid : "(none)", recorded);
+    return recorded;
 }
 
 STRING SERVICELAUNCHER::RecordedInstaller(const char* serviceName)
 {
-    char sid[SECURITY_MAX_SID_SIZE * 4] = {};
-    DWORD size = sizeof(sid) - 1;
-    DWORD type = 0;
-    HKEY opened = nullptr;
-    LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, ServiceKeyPath(serviceName).c_str(), 0, KEY_QUERY_VALUE, &opened);
-    UniqueRegKey key(rc == ERROR_SUCCESS ? opened : nullptr);
-    if (key)
-        rc = RegQueryValueExA(key.get(), INSTALLER_VALUE, nullptr, &type, reinterpret_cast<BYTE*>(sid), &size);
-    bool read = key && rc == ERROR_SUCCESS && type == REG_SZ;
-    LogPrint("SERVICELAUNCHER::RecordedInstaller %s\n", read ? sid : "(none)");
-    return STRING(read ? sid : "");
+    REGISTRY key(HKEY_LOCAL_MACHINE, SERVICES_KEY, serviceName, REGISTRY::OPEN_READ);
+    STRING sid;
+    bool read = key && key.ReadString(INSTALLER_VALUE, sid) && sid.IsFilled();
+    LogPrint("SERVICELAUNCHER::RecordedInstaller %s\n", read ? sid.c_str() : "(none)");
+    return read ? sid : STRING("");
 }
 
 void SERVICELAUNCHER::GuardedPaths(STRINGARRAY& paths) const

@@ -122,8 +122,7 @@ STRING HelpFileTempCopy(const char* file)
         snprintf(prefix, sizeof(prefix), "tarvo-%lx-%x-", static_cast<unsigned long>(GetCurrentProcessId()),
                  ++counter);
         FILENAME copy(temp, (STRING(prefix) + source.GetName()).c_str());
-        UniqueFileHandle to(CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        UniqueFileHandle to = OSYS::CreateNewFile(copy.c_str());
         if (!to) {
             if (GetLastError() == ERROR_FILE_EXISTS || GetLastError() == ERROR_ALREADY_EXISTS)
                 continue;
