@@ -23,6 +23,11 @@ constexpr UINT MSG_ENDMODAL = 0x4F1;   // ends the modal loop of its window; wPa
 constexpr UINT MSG_QUERYID = 0x4F3;    // wParam points to an int that receives the WindowId
 constexpr UINT MSG_POSTCREATE = 0x501; // posted during creation; its handling runs OnCreate
 
+// What an OnNotify handler answers to a tab control's "selection changing" (-552) or an
+// up-down's "position change" (-722) to stop the change. Any other answer, "handled" (1)
+// included, lets the control go on.
+constexpr int NOTIFY_REFUSE_CHANGE = -1;
+
 // A message hook: sees every message of its window before the routing; its result is or-ed
 // into the routing's result.
 using WINDOWHOOK = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -101,6 +106,7 @@ public:
     virtual int OnButton(int id);
     // A control reports an event: code 0 for a click of a non-push button, the command code
     // of other commands, or the notification code; value as the routing table gives it.
+    // NOTIFY_REFUSE_CHANGE refuses a tab change or an up-down move.
     virtual int OnNotify(int code, CONTROL& sender, intptr_t value);
     // A scroll bar moved (code 4 with the range ends for top and bottom).
     virtual int OnScroll(int code, CONTROL& scrollbar, int position);

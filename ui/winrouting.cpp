@@ -266,6 +266,16 @@ LRESULT WINDOW::RouteCommand(WPARAM wParam, LPARAM lParam)
     }
 }
 
+namespace {
+
+// The answer a control takes for a change it asked about: TRUE stops it.
+LRESULT ChangeAnswer(int handlerResult)
+{
+    return handlerResult == NOTIFY_REFUSE_CHANGE ? TRUE : FALSE;
+}
+
+} // namespace
+
 LRESULT WINDOW::RouteNotify(const NMHDR* header, LPARAM lParam)
 {
     // The notification codes as the signed numbers the handlers receive.
@@ -296,13 +306,14 @@ LRESULT WINDOW::RouteNotify(const NMHDR* header, LPARAM lParam)
     if (sender.IsTabControl()) {
         if (code == TAB_SELECTION_CHANGED)
             return OnNotify(code, sender, 0);
-        return code == TAB_SELECTION_CHANGING ? 1 : 0;
+        // Answering 1 here would refuse every tab change: only the program's handler may.
+        return code == TAB_SELECTION_CHANGING ? ChangeAnswer(OnNotify(code, sender, 0)) : 0;
     }
     if (sender.IsTreeView())
         return code == TREE_SELECTION_CHANGED ? OnNotify(code, sender, 0) : 0;
     if (code == UPDOWN_POSITION) {
         auto* change = reinterpret_cast<const NMUPDOWN*>(lParam);
-        return OnNotify(code, sender, change->iPos + change->iDelta);
+        return ChangeAnswer(OnNotify(code, sender, change->iPos + change->iDelta));
     }
     if (code == TOOLTIP_TEXT)
         return OnNotify(code, sender, lParam);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include "diag/assert.h"
@@ -11,6 +12,7 @@
 #include "scratch.h"
 #include "text/stringarray.h"
 #include "ui/control.h"
+#include "ui/dialog.h"
 #include "ui/helpfile.h"
 #include "ui/keyboard.h"
 #include "ui/window.h"
@@ -442,6 +444,97 @@ TEST(WindowRouting, PlainLogicWithoutWindows)
     EXPECT_EQ(AccumulateWheel(state, one, 100), 0);
     EXPECT_EQ(AccumulateWheel(state, one, 380), 4);
     EXPECT_EQ(state.accumulated, 0);
+}
+
+// Tab controls and up-downs ask their parent before they change. Whatever kind of window the
+// parent is, the change goes ahead unless the program's handler refuses it.
+template <class HOST>
+class CHANGEHOST : public HOST {
+public:
+    using HOST::HOST;
+    int answer = 0;
+    std::vector<std::pair<int, intptr_t>> asked; // code, value
+    int OnNotify(int code, CONTROL&, intptr_t value) override
+    {
+        if (code == static_cast<int>(TCN_SELCHANGING) || code == static_cast<int>(UDN_DELTAPOS))
+            asked.emplace_back(code, value);
+        return answer;
+    }
+};
+
+template <class HOST>
+void ExpectChangesGoOnUnlessRefused(HOST& host)
+{
+    ASSERT_TRUE(host.IsValid());
+    HWND parent = host.Hwnd();
+    HWND tabs = CreateWindowExA(0, WC_TABCONTROLA, "", WS_CHILD | WS_VISIBLE, 0, 0, 200, 60, parent,
+                                reinterpret_cast<HMENU>(31), nullptr, nullptr);
+    HWND spin = CreateWindowExA(0, UPDOWN_CLASSA, "", WS_CHILD | WS_VISIBLE, 0, 70, 20, 40, parent,
+                                reinterpret_cast<HMENU>(32), nullptr, nullptr);
+    ASSERT_TRUE(tabs && spin);
+    for (const char* name : {"one", "two"}) {
+        TCITEMA item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<char*>(name);
+        SendMessageA(tabs, TCM_INSERTITEMA, SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0), reinterpret_cast<LPARAM>(&item));
+    }
+    SendMessageA(spin, UDM_SETRANGE32, 0, 10);
+    SendMessageA(spin, UDM_SETPOS32, 0, 5);
+    auto clickUp = [&] {
+        SendMessageA(spin, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 5)); // the upper arrow
+        SendMessageA(spin, WM_LBUTTONUP, 0, MAKELPARAM(10, 5));
+    };
+    auto clickTab = [&](LRESULT index) {
+        RECT place = {};
+        SendMessageA(tabs, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&place));
+        LPARAM point = MAKELPARAM((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+        SendMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, point);
+        SendMessageA(tabs, WM_LBUTTONUP, 0, point);
+    };
+    auto tab = [&] { return SendMessageA(tabs, TCM_GETCURSEL, 0, 0); };
+    auto position = [&] { return SendMessageA(spin, UDM_GETPOS32, 0, 0); };
+
+    for (int answer : {0, 1}) { // unhandled, and "handled"
+        SCOPED_TRACE(answer);
+        host.answer = answer;
+        host.asked.clear();
+        LRESULT before = tab();
+        clickTab(1 - before);
+        EXPECT_EQ(tab(), 1 - before);
+        LRESULT was = position();
+        clickUp();
+        EXPECT_EQ(position(), was + 1);
+        EXPECT_EQ(host.asked, (std::vector<std::pair<int, intptr_t>>{{static_cast<int>(TCN_SELCHANGING), 0}, {static_cast<int>(UDN_DELTAPOS), was + 1}}));
+    }
+    host.answer = NOTIFY_REFUSE_CHANGE;
+    LRESULT before = tab();
+    clickTab(1 - before);
+    EXPECT_EQ(tab(), before);
+    LRESULT was = position();
+    clickUp();
+    EXPECT_EQ(position(), was);
+    DestroyWindow(tabs);
+    DestroyWindow(spin);
+}
+
+TEST(WindowRouting, TabsAndUpDownsChangeUnlessTheHandlerRefuses)
+{
+    {
+        SCOPED_TRACE("WINDOW");
+        CHANGEHOST<WINDOW> window(WS_OVERLAPPEDWINDOW, "Changes", 0, 0, 240, 160);
+        ExpectChangesGoOnUnlessRefused(window);
+    }
+    {
+        SCOPED_TRACE("DIALOG");
+        CHANGEHOST<DIALOG> dialog(202);
+        ExpectChangesGoOnUnlessRefused(dialog);
+    }
+    {
+        SCOPED_TRACE("child dialog");
+        DIALOG parent(202);
+        CHANGEHOST<CHILDWINDOW> child(parent.Hwnd(), 210, 555);
+        ExpectChangesGoOnUnlessRefused(child);
+    }
 }
 
 } // namespace
