@@ -14,6 +14,7 @@
 //   ExitAfterMs=n    end by itself after n milliseconds
 //   ExitCode=n       the exit code of that end by itself (default 0); a quit from outside ends with 0
 //   WindowClass=...  register and create another window class
+//   ModalDialog=1    once the window is shown, keep a modal dialog open until asked to quit
 //   Language=n       the language number (7 German; default English)
 #include <windows.h>
 
@@ -28,6 +29,8 @@
 #include "approot/appglobals.h"
 #include "approot/approot.h"
 #include "langids.h"
+#include "sampleids.h"
+#include "ui/dialog.h"
 #include "ui/menu.h"
 #include "ui/taskbaricon.h"
 #include "ui/window.h"
@@ -82,6 +85,7 @@ bool SameKey(const std::string& a, const char* b)
 
 struct Settings {
     bool noWindow = false;
+    bool modalDialog = false;
     DWORD exitAfterMs = 0; // 0: no time limit
     int exitCode = 0;      // when it ends by itself
     std::string windowClass = kDefaultWindowClass;
@@ -107,6 +111,8 @@ Settings ReadSettings(const std::string& path)
         std::string value = Trim(line.substr(equals + 1));
         if (SameKey(key, "NoWindow")) {
             settings.noWindow = std::atoi(value.c_str()) != 0;
+        } else if (SameKey(key, "ModalDialog")) {
+            settings.modalDialog = std::atoi(value.c_str()) != 0;
         } else if (SameKey(key, "ExitAfterMs")) {
             settings.exitAfterMs = std::strtoul(value.c_str(), nullptr, 10);
         } else if (SameKey(key, "ExitCode")) {
@@ -323,6 +329,11 @@ int AppMain(int, char**, char**)
     if (language && !asService)
         record.Write("trayicon", window.AddTrayIcon() ? "1" : "0");
 
+    if (settings.modalDialog) {
+        DIALOG waiting(IDD_SAMPLE_WAITING, window.Hwnd(), GetModuleHandleA(nullptr));
+        record.Write("modal", waiting.IsValid() ? "open" : "none");
+        record.Write("modal end", std::to_string(waiting.RunModal(0)));
+    }
     TARVOAPP::MainDispatchLoop(window.Hwnd(), language ? IDA_MAIN : 0);
     // A quit from outside finds the window still there.
     if (window.IsValid())

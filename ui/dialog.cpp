@@ -204,7 +204,15 @@ INT_PTR DIALOG::ModalLoop()
 {
     MSG message;
     for (;;) {
-        GetMessageA(&message, nullptr, 0, 0);
+        BOOL fetched = GetMessageA(&message, nullptr, 0, 0);
+        if (fetched <= 0) {
+            // A quit request (how the service asks its application to stop) ends the dialog
+            // and goes on to the thread's main loop, as the system's own modal loops do.
+            if (fetched == 0)
+                PostQuitMessage(static_cast<int>(message.wParam));
+            OnEndModal(0);
+            return 0;
+        }
         if (PreTranslateMessage(&message))
             continue;
         if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && (GetKeyState(VK_CONTROL) & 0x8000)) {

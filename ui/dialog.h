@@ -34,7 +34,8 @@ public:
     // Shows the dialog (unless keepVisibility), runs ModalLoop with the owner disabled, hides
     // it again; returns the modal result.
     virtual INT_PTR RunModal(int keepVisibility);
-    // Runs until an MSG_ENDMODAL for this dialog is dispatched; returns its wParam.
+    // Runs until an MSG_ENDMODAL for this dialog is dispatched and returns its wParam, or
+    // until WM_QUIT arrives: then returns 0 and posts the quit again for the outer loop.
     virtual INT_PTR ModalLoop();
     // Posts MSG_ENDMODAL with the result to the dialog.
     virtual int EndModal(INT_PTR result);

@@ -74,6 +74,20 @@ TEST_F(ServiceRole, RunsTheApplicationAndStopsItThroughItsWindow)
     EXPECT_EQ(ended.Values("start pid").size(), 1u);
 }
 
+// The quit request reaches the application's main loop even while a modal dialog is open.
+TEST_F(ServiceRole, StopEndsAnApplicationThatShowsAModalDialog)
+{
+    WriteSampleSettings("ModalDialog=1\r\n");
+    ExpectNoBox(controller.Run({"/start"}), kExitOk);
+    ASSERT_TRUE(WaitForRecordKey(RecordPath(), "modal", kStateTimeoutMs));
+    ASSERT_EQ(SampleRecord().Value("modal"), "open");
+    ExpectNoBox(controller.Run({"/stop"}), kExitOk);
+    EXPECT_EQ(State(), static_cast<DWORD>(SERVICE_STOPPED)) << StateName();
+    Record ended = SampleRecord();
+    EXPECT_EQ(ended.Value("modal end"), "0");
+    EXPECT_EQ(ended.Value("end"), "WM_QUIT");
+}
+
 // The service runs exactly as long as the application: when it ends by itself, the service stops.
 TEST_F(ServiceRole, ApplicationEndingStopsTheService)
 {

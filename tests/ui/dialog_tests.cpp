@@ -82,6 +82,22 @@ TEST(Dialog, LaterEndMessagesAreOrdinaryMessages)
     EXPECT_EQ(dialog.ended.size(), 1u);
 }
 
+// A quit request ends the modal loop and stays for the thread's main loop.
+TEST(Dialog, QuitEndsTheModalLoopAndIsPostedAgain)
+{
+    TESTDIALOG dialog;
+    ASSERT_TRUE(dialog.IsValid());
+    // Should the quit be swallowed, the dialog ends with 99 a little later instead of hanging.
+    SetTimer(dialog.Hwnd(), 1, 2000, [](HWND window, UINT, UINT_PTR, DWORD) { PostMessageA(window, MSG_ENDMODAL, 99, 0); });
+    PostQuitMessage(7);
+    EXPECT_EQ(dialog.RunModal(0), 0);
+    KillTimer(dialog.Hwnd(), 1);
+    EXPECT_EQ(dialog.ended, std::vector<INT_PTR>{0});
+    MSG quit = {};
+    ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(quit.wParam, 7u);
+}
+
 TEST(Dialog, Item800DecidesTheInitDialogAnswer)
 {
     TESTDIALOG asks(200), other(201), without(202);
