@@ -34,6 +34,11 @@ bool IsGerman()
     return gLocale == LANG_GERMAN;
 }
 
+const char* VersionText()
+{
+    return gSecondName.Length() > 0 ? gSecondName.c_str() : "0.00";
+}
+
 bool IsMainThread()
 {
     return GetCurrentThreadId() == gMainThreadId;

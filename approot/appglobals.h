@@ -13,10 +13,12 @@ extern int gLocale;     // a primary language id (LANG_GERMAN selects the German
 extern STRING gWorkDir; // current directory at process start
 extern STRING gExeDir;  // the program's directory, made the current directory
 extern STRING gAppName; // the program's file name up to its first dot
-extern STRING gSecondName; // the second name given to the language-module loader
+extern STRING gSecondName; // the second name given to the language-module loader: the version text
 extern DWORD gMainThreadId;
 
 bool IsGerman();
+// The version in the program's identity, crash names and reports: gSecondName, "0.00" unset.
+const char* VersionText();
 bool IsMainThread();
 HINSTANCE TarvoInstance();
 HMODULE TarvoResourceModule();

@@ -62,7 +62,7 @@ int AssertCheck(int ok, const char* condition, const char* file, int line, const
         current(condition ? condition : "", info);
 
     char identity[300];
-    snprintf(identity, sizeof(identity), "Tarvo %s (0.00)", gAppName.c_str());
+    snprintf(identity, sizeof(identity), "Tarvo %s (%s)", gAppName.c_str(), VersionText());
     char errorText[512] = {};
     if (error != 0)
         snprintf(errorText, sizeof(errorText), "%s", OSYS::GetErrorText(static_cast<int>(error)).c_str());

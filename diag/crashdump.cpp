@@ -29,8 +29,6 @@
 
 namespace {
 
-// The version text of the program's identity; only a language module would change it.
-constexpr char VERSION_TEXT[] = "0.00";
 constexpr size_t CHUNK_SIZE = 4096;
 // A path, an address and a question text of the handler.
 constexpr size_t PATH_SIZE = 1024;
@@ -255,7 +253,7 @@ LONG WriteReport(EXCEPTION_POINTERS* exception, DWORD faultingThread)
     int level = dumpLevel.load();
     char base[256];
     char dumpPath[PATH_SIZE];
-    if (!CrashBaseName(base, sizeof(base), gAppName.c_str(), VERSION_TEXT) ||
+    if (!CrashBaseName(base, sizeof(base), gAppName.c_str(), VersionText()) ||
         !ChooseDumpName(dumpPath, sizeof(dumpPath), folder, base, user, CrashDumpKindName(level))) {
         LogPrint("TARVOAPP::WriteDumpToFileHandler no room for the dump's name\n");
         return 1;

@@ -25,7 +25,7 @@ INFOWINDOW::INFOWINDOW(HWND parent, const char* title, const char* text, const c
              "TarvoWinClassInfoWindow"),
       TextArea(hWnd, ID_TEXT, "EDIT", TEXT_STYLE, 10, 10, 40, 40, text),
       CheckBox(hWnd, ID_CHECKBOX, "Button", CHECKBOX_STYLE, 10, 60, 10, 100, "Do not show this window again"),
-      Font(CreateDescribedFont("10.MS Shell Dlg")), RegistryKey(registryKey ? registryKey : ""), ValueName(valueName ? valueName : "")
+      Font(CreateDescribedFont("10.MS Shell Dlg")), RegistryKey(registryKey), ValueName(valueName ? valueName : "")
 {
     if (!IsValid())
         return;
@@ -153,7 +153,8 @@ int INFOWINDOW::OnPaint()
 HWND ShowInfoWindow(HWND parent, const char* title, const char* text, const char* registryKey,
                     const char* valueName)
 {
-    bool remembers = registryKey && valueName && *registryKey && *valueName;
+    // An empty key name is a key all the same: "Software\Tarvo" itself.
+    bool remembers = registryKey && valueName && *valueName;
     if (remembers && INFOWINDOW::IsSuppressed(registryKey, valueName)) {
         LogPrint("ShowInfoWindow not shown: %s\\%s is set\n", registryKey, valueName);
         return nullptr;

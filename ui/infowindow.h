@@ -35,14 +35,15 @@ public:
     CONTROL CheckBox;
     int32_t CheckState = 0;
     UniqueFont Font;
-    STRING RegistryKey;
+    STRING RegistryKey; // null when no choice is kept
     STRING ValueName;
 
 private:
     // Measures the text in the text area's font: the widest line and the sum of the line heights.
     SIZE MeasureText(const char* text);
     void Layout(int clientWidth, int clientHeight);
-    bool RemembersChoice() const { return RegistryKey.IsFilled() && ValueName.IsFilled(); }
+    // An empty key name (not a null one) keeps the choice in "Software\Tarvo" itself.
+    bool RemembersChoice() const { return !RegistryKey.IsNull() && ValueName.IsFilled(); }
 };
 
 // Opens the information window and returns its handle, or null when an earlier "do not show"

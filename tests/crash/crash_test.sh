@@ -123,13 +123,14 @@ wine "$prog_host" /CRASHDUMP:5 /CRASHDUMP:1 "/LOGIT:$work_win\\log3.txt" /FAULT
 check "the dump is a TINY dump" test -f "$desktop/$base.TINY.dmp.gz"
 recorded_address >/dev/null
 
-echo "--- the log off: the question answered No"
+echo "--- the log off, version 1.02 given to the language loader: the question answered No"
 before="$(ls "$desktop" | wc -l)"
-boxes="$(wine "$boxwatch_host" --answer=no -- "$prog" /CRASHDUMP /FAULT | tr -d '\r')"
-check "the question names the program" grep -qF "BOX title=service text=The program SERVICE000 has encountered an \
-error and will be terminated.\\n\\nYou can choose to create a file containing crash-debugging information," <<<"$boxes"
+boxes="$(wine "$boxwatch_host" --answer=no -- "$prog" /VERSION:1.02 /CRASHDUMP /FAULT | tr -d '\r')"
+check "the question names the program and its version" grep -qF "BOX title=Service text=The program SERVICE102 has \
+encountered an error and will be terminated.\\n\\nYou can choose to create a file containing crash-debugging information," \
+    <<<"$boxes"
 check "the question names the file and the folder" grep -qF \
-    "Filename: ${base}2.TARVO.dmp\\n (in folder '${desktop_win%\\}')" <<<"$boxes"
+    "Filename: Tarvo.CrashInfo.SERVICE102.$user.TARVO.dmp\\n (in folder '${desktop_win%\\}')" <<<"$boxes"
 check "No writes nothing" test "$(ls "$desktop" | wc -l)" -eq "$before"
 check "No opens no address" test -z "$(recorded_address)"
 

@@ -13,6 +13,7 @@
 //   /INSTATION    runs itself with the other switches in a window station of its own, as a
 //                 service runs, and ends with that run's exit code
 //   /RECORD:file  writes its own command line to file (the stand-in for a browser)
+//   /VERSION:t    gives t to the language-module loader as the program's version
 // Exit codes of its own: 0 done, 3 still running after the crash was asked for.
 #include <windows.h>
 
@@ -159,6 +160,8 @@ int AppMain(int, char**, char**)
         printf("%s\n%s\n", OSYS::GetSystemPath(8).c_str(), OSYS::UserName().c_str());
         return 0;
     }
+    if (TestArgValue("VERSION", 0))
+        TARVOAPP::LoadLanguageModule(nullptr, "lang", GetArgValue("VERSION", 0).c_str(), "service", 1);
     if (TestArgValue("USERDATA", 0))
         SetCrashUserData(GetArgValue("USERDATA", 0).c_str());
     if (TestArg("FAULT")) {

@@ -94,4 +94,13 @@ TEST_F(AssertTest, GermanReport)
     EXPECT_NE(log.find("--- Tarvo "), std::string::npos); // the header keeps its fixed form
 }
 
+TEST_F(AssertTest, TheHeaderCarriesTheVersionTheLoaderWasGiven)
+{
+    STRING saved = gSecondName;
+    gSecondName = "1.02";
+    AssertCheck(0, "x", "f", 1, nullptr, 1);
+    gSecondName = saved;
+    EXPECT_TRUE(std::regex_search(AssertLog(), std::regex(R"(^--- Tarvo \S+ \(1\.02\) --- )"))) << AssertLog();
+}
+
 } // namespace

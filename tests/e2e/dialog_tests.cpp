@@ -269,5 +269,30 @@ TEST(ControllerDialog, TheTickIsKeptWhenDoneEndsTheDialogFirst)
     RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
 }
 
+// An empty AppRegKey keeps the choice in Software\Tarvo itself.
+TEST(ControllerDialog, AnEmptyAppRegKeyStillKeepsTheChoice)
+{
+    ControllerFolder controller("dialog-emptykey");
+    ASSERT_TRUE(controller.WriteConfig(
+        ConfigText(With(With(RequiredEntries(rig::UniqueServiceName("DialogEmptyKey")), "AppRegKey", ""), "AppHelp", "|100"))));
+    {
+        DialogRun run(controller, "/CONFIG");
+        ASSERT_TRUE(run.started);
+        run.dialog = run.Find("#32770");
+        ASSERT_TRUE(run.dialog);
+        HWND info = run.Find("TarvoWinClassInfoWindow");
+        ASSERT_TRUE(info);
+        HWND check = GetDlgItem(info, 1002);
+        ASSERT_TRUE(IsWindowVisible(check));
+        SendMessageA(check, BM_CLICK, 0, 0);
+        EXPECT_EQ(run.Done(), kExitOk);
+    }
+    ExpectDialogAlone(controller);
+    HKEY tarvo = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tarvo", 0, KEY_SET_VALUE, &tarvo), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueA(tarvo, "DontShowAgainSrvCtrl"), ERROR_SUCCESS);
+    RegCloseKey(tarvo);
+}
+
 } // namespace
 } // namespace e2e
