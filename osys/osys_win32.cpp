@@ -71,16 +71,38 @@ UniqueFileHandle CreateNewFile(const char* path)
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
-DWORD ParentProcessId(DWORD processId)
+namespace {
+
+// The first process of a snapshot that matches; false when none does.
+template <class MATCH>
+bool FindProcess(MATCH matches, PROCESSENTRY32& entry)
 {
     UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry = {};
+    entry = {};
     entry.dwSize = sizeof(entry);
     for (bool more = snapshot && Process32First(snapshot.get(), &entry); more;
          more = Process32Next(snapshot.get(), &entry) != FALSE)
-        if (entry.th32ProcessID == processId)
-            return entry.th32ParentProcessID;
-    return 0;
+        if (matches(entry))
+            return true;
+    return false;
+}
+
+} // namespace
+
+DWORD ParentProcessId(DWORD processId)
+{
+    PROCESSENTRY32 entry;
+    return FindProcess([&](const PROCESSENTRY32& e) { return e.th32ProcessID == processId; }, entry)
+               ? entry.th32ParentProcessID
+               : 0;
+}
+
+DWORD ChildProcessId(DWORD processId)
+{
+    PROCESSENTRY32 entry;
+    return processId && FindProcess([&](const PROCESSENTRY32& e) { return e.th32ParentProcessID == processId; }, entry)
+               ? entry.th32ProcessID
+               : 0;
 }
 
 bool RestrictLibrarySearch()

@@ -34,6 +34,8 @@ UniqueFileHandle CreateNewFile(const char* path);
 // The id of the process that started the process (0 when it is not found). A process can claim
 // another parent only with a handle to it that allows creating processes.
 DWORD ParentProcessId(DWORD processId);
+// The id of a process that the process started and that still runs; 0 when there is none.
+DWORD ChildProcessId(DWORD processId);
 // Makes the system folder the only place this process searches for a library named without a
 // path (the delay-loaded window libraries too); full paths stay as they are. Systems without
 // that restriction at least leave the current directory out. False when neither is possible.

@@ -2,7 +2,8 @@
 # Demonstrates service.exe on a fresh Debian machine (as root): builds everything, makes a Wine
 # prefix, puts service.exe, the sample application and its service.cfg into one folder, and runs
 # the controller's command-line life against Wine's Service Control Manager - install, start,
-# the running application, stop, uninstall - printing each exit code and state. Then it times
+# the running application, stop, uninstall - printing each exit code and state, and what the
+# console companion service.com's /status says between the steps. Then it times
 # /start and /stop against sc start and sc stop, and measures the service process's memory.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -22,7 +23,7 @@ DEMO_EXE='C:\TarvoDemo\service.exe'
 RECORD="$DEMO_DIR/TarvoSample.record"
 
 mkdir -p "$DEMO_DIR" "$BROKEN_DIR"
-cp build/service/service.exe build/sample/TarvoSample.exe sample/service.cfg "$DEMO_DIR/"
+cp build/service/service.exe build/service/service.com build/sample/TarvoSample.exe sample/service.cfg "$DEMO_DIR/"
 cp build/service/service.exe "$BROKEN_DIR/"
 # A configuration without the window class of the application.
 grep -v '^AppWinClass=' sample/service.cfg >"$BROKEN_DIR/service.cfg"
@@ -35,6 +36,13 @@ run() {
     local rc=0
     wine "$BOXWATCH" -- "$@" 2>&1 | tr -d '\r' || rc=${PIPESTATUS[0]}
     echo "exit code $rc ($meaning)"
+}
+
+# service.com /status: the state's line and its exit code, as a script sees them.
+status() {
+    local rc=0
+    wine 'C:\TarvoDemo\service.com' /status 2>/dev/null | tr -d '\r' || rc=${PIPESTATUS[0]}
+    echo "service.com /status: exit code $rc (0 running, 10 stopped, 11 pending, 12 not installed)"
 }
 
 state() {
@@ -72,6 +80,8 @@ echo
 echo "== 3. without a switch, from a prompt: the service-process road finds no service"
 run "5 = not installed" "$DEMO_EXE"
 echo
+status
+echo
 echo "== 4. service.exe /install registers $SERVICE_NAME with the Service Control Manager"
 run "0 = installed" "$DEMO_EXE" /install
 # Wine's sc has no "qc"; the manager keeps its database in the registry, shown here instead:
@@ -84,6 +94,7 @@ run "2 = registration failed" "$DEMO_EXE" /install
 wine sc stop "$SERVICE_NAME" >/dev/null 2>&1 || true
 wait_state STOPPED
 rm -f "$RECORD"
+status
 echo
 echo "== 6. service.exe /start: the manager starts service.exe, which launches the application"
 run "0 = start accepted" "$DEMO_EXE" /start
@@ -91,14 +102,16 @@ wait_state RUNNING && state
 wait_record '^window=' || true
 echo "the application's own record (command line, working directory, window class):"
 grep -E '^(commandline|cwd|window)=' "$RECORD" | sed 's/^/  /'
+status
 echo
 echo "== 7. service.exe /start again: it runs already"
 run "6 = start failed" "$DEMO_EXE" /start
 echo
 echo "== 8. service.exe /stop: the service posts WM_QUIT to the application's window and reports"
-echo "      stopped once the application has ended; the controller polls once a second"
+echo "      stopped once the application has ended; the controller looks every 100 ms"
 run "0 = stopped" "$DEMO_EXE" /stop
 state
+status
 echo "the application's record: $(grep '^end=' "$RECORD" | tr -d '\r')"
 echo
 echo "== 9. service.exe /stop again: it is stopped"
@@ -113,3 +126,4 @@ echo
 echo "== 11. service.exe /uninstall removes the registration; again, there is nothing to remove"
 run "0 = removed" "$DEMO_EXE" /uninstall
 run "3 = removal failed" "$DEMO_EXE" /uninstall
+status

@@ -35,7 +35,7 @@ if [ -z "$build" ]; then
     if [ "$dry_run" -eq 0 ]; then
         export CCACHE_DISABLE=1
         cmake --preset mingw -B "$build" -DTARVO_BUILD_TESTS=OFF >/dev/null
-        cmake --build "$build" --target service TarvoSample english german
+        cmake --build "$build" --target service service_companion TarvoSample english german
         # A folder of another name and length: any build path, time stamp or other varying
         # input that reaches service.exe makes the bytes differ.
         second="$(mktemp -d)"
@@ -53,6 +53,7 @@ fi
 # "archive name<TAB>file" lines; the archive holds one folder named like the zip.
 entries=(
     "service.exe	$build/service/service.exe"
+    "service.com	$build/service/service.com"
     "TarvoSample.exe	$build/sample/TarvoSample.exe"
     "service.cfg	$build/sample/service.cfg"
     "lang/english.dll	$build/sample/lang/english.dll"

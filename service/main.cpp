@@ -4,14 +4,17 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 #include <utility>
 
 #include "approot/approot.h"
 #include "approot/arguments.h"
 #include "diag/logit.h"
+#include "osys/osys_win32.h"
 #include "osys/osysfile.h"
 #include "osys/ostype.h"
 #include "osys/security.h"
+#include "service/consolelines.h"
 #include "service/schandle.h"
 #include "service/servicedlg.h"
 #include "service/servicelauncher.h"
@@ -22,8 +25,9 @@
 namespace {
 
 constexpr char CONTROLLER_TITLE[] = "Tarvo Service Controller";
-constexpr int STOP_POLLS = 21;
-constexpr DWORD STOP_POLL_INTERVAL_MS = 1000;
+// /stop looks often, so that it returns as soon as the service has stopped, for at most 21 s.
+constexpr DWORD STOP_WAIT_MS = 21000;
+constexpr DWORD STOP_POLL_INTERVAL_MS = 100;
 
 const char* const REQUIRED_KEYS[] = {"AppName", "AppExe", "AppHelp", "AppRegKey", "AppWinClass"};
 
@@ -41,19 +45,66 @@ STRING ConfigFileName()
     return name;
 }
 
-bool LoadConfig()
+// Why a missing key may be missing: a line of the file without '=', or one that writes the
+// key with blanks around it (which makes another key). Empty when no line explains it.
+STRING MissingKeyHint(const char* path, const char* key, bool german)
 {
-    HASH& config = ServiceConfig();
-    if (!config.Load(ConfigFileName().c_str()))
-        return false;
-    for (const char* key : REQUIRED_KEYS)
-        if (!config.HasKey(key))
-            return false;
-    return config.Lookup("AppWinClass").Find("Tarvo");
+    STRING content;
+    if (!content.Load(path, "r"))
+        return STRING("");
+    std::string text = content.c_str();
+    int number = 0;
+    for (size_t begin = 0; begin < text.size();) {
+        size_t end = text.find('\n', begin);
+        std::string line = text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+        begin = end == std::string::npos ? text.size() : end + 1;
+        number++;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line.rfind("//", 0) == 0 || line[0] == '#')
+            continue;
+        size_t equals = line.find('=');
+        std::string name = line.substr(0, equals);
+        size_t first = name.find_first_not_of(" \t");
+        size_t last = name.find_last_not_of(" \t");
+        bool blanks = first != std::string::npos && (first > 0 || last + 1 < name.size()) &&
+                      STRING(name.substr(first, last - first + 1).c_str()).EqualsNoCase(key);
+        if (equals != std::string::npos && !blanks)
+            continue;
+        char where[32];
+        snprintf(where, sizeof(where), german ? " (Zeile %d: \"" : " (line %d: \"", number);
+        const char* why = equals == std::string::npos
+                              ? (german ? "\" hat kein '=')" : "\" has no '=')")
+                              : (german ? "\" hat Leerzeichen um den Schl\xFCssel)" : "\" has blanks around the key)");
+        return STRING(where) + line.c_str() + why;
+    }
+    return STRING("");
 }
 
-int ConfigError()
+// Loads the configuration table; the empty text when it passes every check, else which check
+// failed.
+STRING LoadConfig()
 {
+    bool german = IsGerman();
+    STRING path = ConfigFileName();
+    if (!FILENAME(path.c_str()).IsFile())
+        return german ? "nicht gefunden" : "not found";
+    HASH& config = ServiceConfig();
+    if (!config.Load(path.c_str()))
+        return STRING(german ? "nicht lesbar: " : "cannot be read: ") + SystemErrorText(GetLastError(), german);
+    for (const char* key : REQUIRED_KEYS)
+        if (!config.HasKey(key))
+            return STRING(german ? "der Schl\xFCssel " : "the key ") + key + (german ? " fehlt" : " is missing") +
+                   MissingKeyHint(path.c_str(), key, german);
+    if (!config.Lookup("AppWinClass").Find("Tarvo"))
+        return "AppWinClass \"" + config.Lookup("AppWinClass") +
+               (german ? "\" enth\xE4lt nicht \"Tarvo\"" : "\" does not contain \"Tarvo\"");
+    return STRING("");
+}
+
+int ConfigError(const STRING& why)
+{
+    SayLine(ConfigErrorLine(FILENAME(ConfigFileName().c_str()).GetFullName(), why, IsGerman()));
     VIZIVERU::ErrorMsgBox(nullptr, CONTROLLER_TITLE,
                           IsGerman() ? "Service.cfg nicht gefunden oder fehlerhaft."
                                      : "Service.cfg not found or wrong.");
@@ -66,18 +117,39 @@ int RefuseWindows9x()
     STRING title = name + " Service";
     STRING text = IsGerman() ? "Der " + name + "-Service kann unter Windows 95/98/ME nicht installiert werden."
                              : "The " + name + " service can not be installed under Windows 95/98/ME.";
+    SayLine(text);
     VIZIVERU::InfoMsgBox(nullptr, title.c_str(), text.c_str());
     return EXIT_REFUSED_SYSTEM;
 }
 
 int ShowSyntax()
 {
-    char text[1024];
-    snprintf(text, sizeof(text), "%s",
-             "Syntax:\r\n\r\nservice /config\r\n\r\nservice /start\r\nservice /stop\r\nservice /install\r\n"
-             "service /uninstall\r\n");
-    MessageBoxA(nullptr, text, CONTROLLER_TITLE, MB_ICONINFORMATION);
+    const char* const lines[] = {
+        "Syntax:",           "", "service /config", "", "service /start", "service /stop", "service /install",
+        "service /uninstall"};
+    // The box keeps its text; a console also learns of /status.
+    STRING text("");
+    for (const char* line : lines) {
+        SayLine(line);
+        text += line;
+        text += "\r\n";
+    }
+    SayLine("service /status");
+    MessageBoxA(nullptr, text.c_str(), CONTROLLER_TITLE, MB_ICONINFORMATION);
     return EXIT_SYNTAX_SHOWN;
+}
+
+STRING failure; // why the last command failed, for its console line
+
+ServiceResult Fail(ServiceResult result, const STRING& why)
+{
+    failure = why;
+    return result;
+}
+
+ServiceResult FailWithError(ServiceResult result, DWORD error)
+{
+    return Fail(result, SystemErrorText(error, IsGerman()));
 }
 
 // The stop request returns once the manager has accepted it; the administrator's prompt
@@ -87,13 +159,16 @@ int StopAndWait()
     int result = ServiceCommand("STOP");
     if (result != ResultCode(ServiceResult::Ok))
         return result;
-    for (int poll = 0; poll < STOP_POLLS; poll++) {
+    int state = SERVICE_STOP_PENDING;
+    for (ULONGLONG begin = GetTickCount64(); GetTickCount64() - begin < STOP_WAIT_MS;) {
         Sleep(STOP_POLL_INTERVAL_MS);
-        int state = ServiceCommand("QUERY_STATUS");
+        state = ServiceCommand("QUERY_STATUS");
         if (state != SERVICE_STOP_PENDING && state != SERVICE_RUNNING)
-            break;
+            return result;
     }
-    return ResultCode(ServiceResult::Ok);
+    // Still there: a script must not take this for a stopped service.
+    failure = StopTimedOutLine(ServiceConfig().Lookup("AppName"), static_cast<DWORD>(state), IsGerman());
+    return EXIT_STOP_TIMED_OUT;
 }
 
 SC_HANDLE OpenManagerWithAllAccess()
@@ -109,6 +184,8 @@ ServiceHandles OpenForCommand(const char* name, DWORD access)
     ServiceHandles handles{ScHandle(managerOpener()), ScHandle()};
     if (handles.manager)
         handles.service.reset(OpenServiceA(handles.manager.get(), name, access));
+    if (!handles)
+        failure = SystemErrorText(GetLastError(), IsGerman());
     LogPrint("ServiceCommand manager ok= %d, service %s (access %lx) ok= %d\n", static_cast<bool>(handles.manager),
              name, access, static_cast<bool>(handles.service));
     return handles;
@@ -117,15 +194,22 @@ ServiceHandles OpenForCommand(const char* name, DWORD access)
 ServiceResult RequestStart(const char* name)
 {
     ServiceHandles handles = OpenForCommand(name, SERVICE_START);
-    return handles && StartServiceA(handles.service.get(), 0, nullptr) ? ServiceResult::Ok : ServiceResult::StartFailed;
+    if (!handles)
+        return ServiceResult::StartFailed;
+    if (!StartServiceA(handles.service.get(), 0, nullptr))
+        return FailWithError(ServiceResult::StartFailed, GetLastError());
+    return ServiceResult::Ok;
 }
 
 ServiceResult RequestStop(const char* name)
 {
     ServiceHandles handles = OpenForCommand(name, SERVICE_STOP);
+    if (!handles)
+        return ServiceResult::StopFailed;
     SERVICE_STATUS status = {};
-    return handles && ControlService(handles.service.get(), SERVICE_CONTROL_STOP, &status) ? ServiceResult::Ok
-                                                                                           : ServiceResult::StopFailed;
+    if (!ControlService(handles.service.get(), SERVICE_CONTROL_STOP, &status))
+        return FailWithError(ServiceResult::StopFailed, GetLastError());
+    return ServiceResult::Ok;
 }
 
 // The command's result for one of the commands that change the service.
@@ -139,18 +223,23 @@ ServiceResult ChangeService(const STRING& word, const STRING& name)
     // one among them, may change them. The service process trusts the account recorded here.
     if (word.EqualsNoCase("INSTALL")) {
         STRING installer = OSYS::CurrentUserSid();
-        if (!launcher.IsConfigValid() || !launcher.OnlyTrustedWrite(installer.c_str()) ||
-            !launcher.Install(SERVICE_AUTO_START))
-            return ServiceResult::InstallFailed;
+        STRING refusal;
+        if (!launcher.IsConfigValid())
+            return Fail(ServiceResult::InstallFailed, launcher.ConfigRefusal());
+        if (!launcher.OnlyTrustedWrite(installer.c_str(), &refusal))
+            return Fail(ServiceResult::InstallFailed, refusal);
+        if (!launcher.Install(SERVICE_AUTO_START))
+            return FailWithError(ServiceResult::InstallFailed, GetLastError());
         // Without the record the service would refuse the installer's own files at every start.
         if (!SERVICELAUNCHER::RecordInstaller(name.c_str(), installer.c_str())) {
+            DWORD error = GetLastError();
             launcher.Uninstall();
-            return ServiceResult::InstallFailed;
+            return FailWithError(ServiceResult::InstallFailed, error);
         }
         return ServiceResult::Ok;
     }
     if (word.EqualsNoCase("UNINSTALL"))
-        return launcher.Uninstall() ? ServiceResult::Ok : ServiceResult::UninstallFailed;
+        return launcher.Uninstall() ? ServiceResult::Ok : FailWithError(ServiceResult::UninstallFailed, GetLastError());
     if (word.EqualsNoCase("LAUNCH")) {
         // A configuration the launcher refuses must not run as a service at all.
         if (!launcher.IsConfigValid() || !launcher.IsInstalled())
@@ -158,6 +247,79 @@ ServiceResult ChangeService(const STRING& word, const STRING& name)
         return launcher.StartDispatcher() ? ServiceResult::Ok : ServiceResult::DispatcherFailed;
     }
     return ServiceResult::Ok;
+}
+
+SERVICESTATE ReadServiceState(const char* name)
+{
+    SERVICESTATE state;
+    ScHandle manager(managerOpener());
+    ScHandle service(manager ? OpenServiceA(manager.get(), name, SERVICE_QUERY_STATUS) : nullptr);
+    if (!service) {
+        DWORD error = GetLastError();
+        if (error != ERROR_SERVICE_DOES_NOT_EXIST)
+            state.queryError = error;
+        return state;
+    }
+    state.installed = true;
+    SERVICE_STATUS_PROCESS status = {};
+    DWORD needed = 0;
+    if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof(status),
+                              &needed)) {
+        state.queryError = GetLastError();
+        return state;
+    }
+    state.state = status.dwCurrentState;
+    if (state.state == SERVICE_RUNNING) {
+        state.serviceProcess = status.dwProcessId;
+        state.applicationProcess = OSYS::ChildProcessId(status.dwProcessId);
+    } else if (state.state == SERVICE_STOPPED) {
+        state.win32ExitCode = status.dwWin32ExitCode;
+        state.specificExitCode = status.dwServiceSpecificExitCode;
+    }
+    return state;
+}
+
+// /status: one line, and the state as the exit code; changes nothing.
+int ShowStatus()
+{
+    const STRING& name = ServiceConfig().Lookup("AppName");
+    SERVICESTATE state = ReadServiceState(name.c_str());
+    SayLine(StatusLine(name, state, IsGerman()));
+    return StatusExitCode(state);
+}
+
+// A command that changes the service, with its line.
+int RunCommand(Road road)
+{
+    failure = "";
+    int result = ResultCode(ServiceResult::Ok);
+    switch (road) {
+    case Road::Start:
+        result = ServiceCommand("START");
+        break;
+    case Road::Stop:
+        result = StopAndWait();
+        break;
+    case Road::Install:
+        result = ServiceCommand("INSTALL");
+        break;
+    case Road::Uninstall:
+        result = ServiceCommand("UNINSTALL");
+        break;
+    default:
+        break;
+    }
+    const STRING& name = ServiceConfig().Lookup("AppName");
+    bool german = IsGerman();
+    if (result == ResultCode(ServiceResult::Ok))
+        SayLine(DoneLine(road, name, german));
+    else if (result == EXIT_STOP_TIMED_OUT)
+        SayLine(failure);
+    else
+        SayLine(FailedLine(road, name,
+                           failure.IsFilled() ? failure : STRING(german ? "unbekannter Grund" : "reason unknown"),
+                           german));
+    return result;
 }
 
 int QueryState(const char* name)
@@ -323,8 +485,9 @@ int ServiceCommand(STRING word)
 
 int AppMain(int, char**, char**)
 {
-    if (!LoadConfig())
-        return ConfigError();
+    STRING configProblem = LoadConfig();
+    if (configProblem.IsFilled())
+        return ConfigError(configProblem);
     HASH& config = ServiceConfig();
     // The default lives in memory only; the configuration file is never written.
     if (!config.HasKey("ADVGUI"))
@@ -333,17 +496,22 @@ int AppMain(int, char**, char**)
     if (OSYS::GetOSType() == OSYS::OSTYPE_WIN9X)
         return RefuseWindows9x();
 
-    if (TestArg("?") || TestArg("HELP"))
-        return ShowSyntax();
-    if (TestArg("GUI") || TestArg("CONFIG") || TestArg("ADVGUI"))
-        return RunDialog();
-    if (TestArg("START"))
-        return ServiceCommand("START");
-    if (TestArg("STOP"))
-        return StopAndWait();
-    if (TestArg("INSTALL"))
-        return ServiceCommand("INSTALL");
-    if (TestArg("UNINSTALL"))
-        return ServiceCommand("UNINSTALL");
-    return ServiceCommand("LAUNCH");
+    for (const ControllerSwitch& entry : CONTROLLER_SWITCHES) {
+        if (entry.road == Road::None || !TestArg(entry.name))
+            continue;
+        switch (entry.road) {
+        case Road::Syntax:
+            return ShowSyntax();
+        case Road::Dialog:
+            return RunDialog();
+        case Road::Status:
+            return ShowStatus();
+        default:
+            return RunCommand(entry.road);
+        }
+    }
+    int result = ServiceCommand("LAUNCH");
+    if (result != ResultCode(ServiceResult::Ok))
+        SayLine(LaunchFailedLine(ServiceConfig().Lookup("AppName"), result, IsGerman()));
+    return result;
 }

@@ -3,65 +3,39 @@
 
 #include <windows.h>
 
+#include "service/exitcodes.h"
 #include "text/hash.h"
 #include "text/strings.h"
 
 // The configuration table, loaded from service.cfg by AppMain.
 HASH& ServiceConfig();
 
-// Results of the service commands, which are also the program's exit codes; the ranges
-// overlap with QUERY_STATUS's states, so a caller reads the code of its own command.
-enum class ServiceResult : int {
-    Ok = 0,
-    InstallFailed = 2,
-    UninstallFailed = 3,
-    DispatcherFailed = 4,
-    NotInstalled = 5,
-    StartFailed = 6,
-    StopFailed = 7,
-};
+// What a switch makes the program do.
+enum class Road { None, Syntax, Dialog, Start, Stop, Install, Uninstall, Status };
 
-constexpr int ResultCode(ServiceResult result)
-{
-    return static_cast<int>(result);
-}
-
-// The program's other exit codes.
-constexpr int EXIT_REFUSED_SYSTEM = 1; // Windows 95/98/ME
-constexpr int EXIT_SYNTAX_SHOWN = 1;
-constexpr int EXIT_CONFIG_ERROR = 100;
-
-// Every exit code the program ends with.
-inline constexpr int CONTROLLER_EXIT_CODES[] = {
-    ResultCode(ServiceResult::Ok),
-    EXIT_SYNTAX_SHOWN,
-    ResultCode(ServiceResult::InstallFailed),
-    ResultCode(ServiceResult::UninstallFailed),
-    ResultCode(ServiceResult::DispatcherFailed),
-    ResultCode(ServiceResult::NotInstalled),
-    ResultCode(ServiceResult::StartFailed),
-    ResultCode(ServiceResult::StopFailed),
-    EXIT_CONFIG_ERROR,
-};
-
-// The controller's switches, in the order AppMain tests them; a name ending in ':' takes a
-// value. Any other start (none of these) is the service process.
+// The controller's switches, in the order AppMain tests them (the first one given wins); a
+// name ending in ':' takes a value, and a switch without a road only modifies the others. Any
+// start without a switch of a road is the service process.
 struct ControllerSwitch {
     const char* name;
+    Road road;
     const char* action;
 };
 inline constexpr ControllerSwitch CONTROLLER_SWITCHES[] = {
-    {"?", "shows the syntax"},
-    {"HELP", "shows the syntax"},
-    {"GUI", "opens the dialog"},
-    {"CONFIG", "opens the dialog"},
-    {"ADVGUI", "opens the dialog without the information window and with Install and Start on every system"},
-    {"START", "starts the service"},
-    {"STOP", "stops the service and waits up to about 21 seconds for it to stop"},
-    {"INSTALL", "registers the service"},
-    {"UNINSTALL", "removes the service"},
-    {"CFG:", "reads another configuration file instead of service.cfg"},
-    {"LANG:", "GER for German texts, ENGL for English ones"},
+    {"?", Road::Syntax, "shows the syntax"},
+    {"HELP", Road::Syntax, "shows the syntax"},
+    {"GUI", Road::Dialog, "opens the dialog"},
+    {"CONFIG", Road::Dialog, "opens the dialog"},
+    {"ADVGUI", Road::Dialog,
+     "opens the dialog without the information window and with Install and Start on every system"},
+    {"START", Road::Start, "starts the service"},
+    {"STOP", Road::Stop, "stops the service and waits up to about 21 seconds for it to stop"},
+    {"INSTALL", Road::Install, "registers the service"},
+    {"UNINSTALL", Road::Uninstall, "removes the service"},
+    {"STATUS", Road::Status, "prints the service's state; its exit code is the state"},
+    {"CFG:", Road::None, "reads another configuration file instead of service.cfg"},
+    {"LANG:", Road::None, "GER for German texts, ENGL for English ones"},
+    {"STARTUPDELAY:", Road::None, "waits that many seconds before anything else"},
 };
 
 // Runs one operation on the configured service: "START", "STOP", "QUERY_STATUS" (the

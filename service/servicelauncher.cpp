@@ -1,7 +1,9 @@
 #include "service/servicelauncher.h"
 
+#include <cstdio>
 #include <cstring>
 
+#include "approot/appglobals.h"
 #include "approot/approot.h"
 #include "approot/arguments.h"
 #include "diag/logit.h"
@@ -13,13 +15,23 @@
 
 namespace {
 
-// Copies text into a fixed field; refuses (leaving the field empty) when it does not fit.
-bool CopyField(char* field, size_t size, const char* text, const char* what)
+// Copies text into a fixed field; refuses (leaving the field empty, and saying why in refusal
+// unless a reason is there already) when it does not fit.
+bool CopyField(char* field, size_t size, const char* text, const char* what, const char* key, STRING& refusal)
 {
     size_t length = text ? strlen(text) : 0;
     if (length >= size) {
         LogPrint("SERVICELAUNCHER refuses %s of %u characters (at most %u)\n", what, static_cast<unsigned>(length),
                  static_cast<unsigned>(size - 1));
+        if (!refusal.IsFilled()) {
+            char reason[128];
+            snprintf(reason, sizeof(reason),
+                     IsGerman() ? "%s hat %u Zeichen, h\xF6"
+                                  "chstens %u"
+                                : "%s has %u characters, at most %u",
+                     key, static_cast<unsigned>(length), static_cast<unsigned>(size - 1));
+            refusal = reason;
+        }
         return false;
     }
     memcpy(field, text ? text : "", length + 1);
@@ -32,8 +44,10 @@ SERVICELAUNCHER::SERVICELAUNCHER(HINSTANCE instance, const char* serviceName, co
                                  const char* programPath)
     : SERVICEWRAPPER(instance, serviceName, SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN)
 {
-    bool classFits = CopyField(this->windowClass, sizeof(this->windowClass), windowClass, "window class");
-    bool pathFits = CopyField(this->programPath, sizeof(this->programPath), programPath, "program path");
+    bool classFits = CopyField(this->windowClass, sizeof(this->windowClass), windowClass, "window class", "AppWinClass",
+                               configRefusal);
+    bool pathFits =
+        CopyField(this->programPath, sizeof(this->programPath), programPath, "program path", "AppExe", configRefusal);
     configValid = classFits && pathFits;
 }
 
@@ -97,7 +111,7 @@ void SERVICELAUNCHER::GuardedPaths(STRINGARRAY& paths) const
     paths.Add(WorkingDirectory(program.GetPath()));
 }
 
-bool SERVICELAUNCHER::OnlyTrustedWrite(const char* installerSid) const
+bool SERVICELAUNCHER::OnlyTrustedWrite(const char* installerSid, STRING* refusal) const
 {
     STRINGARRAY paths(16);
     GuardedPaths(paths);
@@ -110,6 +124,8 @@ bool SERVICELAUNCHER::OnlyTrustedWrite(const char* installerSid) const
         OSYS::WritableCheck check = OSYS::CheckOnlyTrustedWrite(path, installerSid);
         if (check.answer != OSYS::Writable::No) {
             LogPrint("SERVICELAUNCHER refuses %s: %s\n", path, check.reason.c_str());
+            if (refusal && guarded)
+                *refusal = STRING(path) + ": " + check.reason;
             guarded = false;
         }
     }

@@ -37,6 +37,9 @@ public:
     int OnUserControl(DWORD code) override;
 
     bool IsConfigValid() const { return configValid; }
+    // Why the configuration was refused ("AppWinClass has 130 characters, at most 127"); empty
+    // while it is valid.
+    const STRING& ConfigRefusal() const { return configRefusal; }
     // The configuration file the service reads at its start, checked with the application.
     void SetConfigFile(const char* path);
     // The application's full path: the program's directory and the program path, which is
@@ -45,8 +48,9 @@ public:
     // True when nobody but the trusted accounts (SYSTEM, Administrators, TrustedInstaller and
     // installerSid, the account that installed the service) can change or replace what this
     // service reads or runs as LocalSystem (GuardedPaths). Logs every path that fails, with the
-    // account and the right; a path that cannot be judged fails too.
-    bool OnlyTrustedWrite(const char* installerSid) const;
+    // account and the right; a path that cannot be judged fails too. The first path that failed
+    // and why go to refusal when given.
+    bool OnlyTrustedWrite(const char* installerSid, STRING* refusal = nullptr) const;
     // Every file and folder the service process reads or runs: the program, its folder, the
     // configuration file, the commandline.ini files (and where they could be), the application,
     // its folder, its language libraries' folder lang\ and each library in it, and the
@@ -67,5 +71,6 @@ private:
     char programPath[PROGRAM_PATH_SIZE] = {};
     char windowClass[WINDOW_CLASS_SIZE] = {};
     bool configValid = false;
+    STRING configRefusal;
     STRING configFile;
 };

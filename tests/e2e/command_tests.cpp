@@ -2,6 +2,8 @@
 // Manager, on a registered test service (TarvoTestService.exe) named by the cfg's AppName.
 #include <windows.h>
 
+#include <thread>
+
 #include "e2e_support.h"
 
 namespace e2e {
@@ -36,20 +38,31 @@ protected:
     rig::ServiceGuard service;
 };
 
+// Each command says in one line what it did, or what failed with the system's error.
 TEST_F(ServiceCommands, StartAndStopCycleWithResultCodes)
 {
-    ExpectNoBox(controller.Run({"/start"}), kExitOk);
-    EXPECT_TRUE(rig::WaitForServiceState(service.Name(), SERVICE_RUNNING, kStateTimeoutMs)) << StateName();
+    const std::string name = service.Name();
+    rig::RunResult run = controller.Run({"/start"});
+    ExpectNoBox(run, kExitOk);
+    EXPECT_EQ(run.output, "Service " + name + " started.\r\n");
+    EXPECT_TRUE(rig::WaitForServiceState(name, SERVICE_RUNNING, kStateTimeoutMs)) << StateName();
 
     // Starting a running service fails in the manager.
-    ExpectNoBox(controller.Run({"/start"}), kExitStartFailed);
+    run = controller.Run({"/start"});
+    ExpectNoBox(run, kExitStartFailed);
+    EXPECT_EQ(run.output.rfind("Service " + name + " could not be started: error 1056: ", 0), 0u) << run.output;
     EXPECT_EQ(State(), static_cast<DWORD>(SERVICE_RUNNING));
 
     // /stop returns once the service has left the running states.
-    ExpectNoBox(controller.Run({"/stop"}), kExitOk);
+    run = controller.Run({"/stop"});
+    ExpectNoBox(run, kExitOk);
+    EXPECT_EQ(run.output, "Service " + name + " stopped.\r\n");
     EXPECT_EQ(State(), static_cast<DWORD>(SERVICE_STOPPED)) << StateName();
 
-    ExpectNoBox(controller.Run({"/stop"}), kExitStopFailed);
+    run = controller.Run({"/stop", "/LANG:GER"});
+    ExpectNoBox(run, kExitStopFailed);
+    EXPECT_EQ(run.output.rfind("Service " + name + " konnte nicht gestoppt werden: Fehler 1062: ", 0), 0u)
+        << run.output;
     EXPECT_EQ(State(), static_cast<DWORD>(SERVICE_STOPPED));
 
     // The service saw one start and one stop request, in order.
@@ -101,19 +114,60 @@ TEST_F(ServiceCommands, StopWaitsWhileStopPending)
     EXPECT_LT(stop.seconds, 10.0);
 }
 
-// A service that stays stop pending: /stop gives up after 21 one-second polls and still returns 0.
-TEST_F(ServiceCommands, StopGivesUpAfter21Polls)
+// A service that stays stop pending: /stop gives up after 21 seconds and says so with its own
+// exit code, through the console companion as well. /status meanwhile reports the pending stop.
+TEST_F(ServiceCommands, StopPastItsWaitIsAFailure)
 {
     SetStopDelay(25000);
     ExpectNoBox(controller.Run({"/start"}), kExitOk);
     ASSERT_TRUE(rig::WaitForServiceState(service.Name(), SERVICE_RUNNING, kStateTimeoutMs)) << StateName();
 
-    rig::RunResult stop = controller.Run({"/stop"});
-    ExpectNoBox(stop, kExitOk);
+    rig::RunResult stop;
+    std::thread stopping([&] { stop = controller.RunCompanion({"/stop"}); });
+    EXPECT_TRUE(rig::WaitForServiceState(service.Name(), SERVICE_STOP_PENDING, kStateTimeoutMs)) << StateName();
+    rig::RunResult status = controller.RunCompanion({"/status"});
+    stopping.join();
+    EXPECT_EQ(status.exitCode, kStatusPending);
+    EXPECT_EQ(status.output, "Service " + service.Name() + " is stop pending.\r\n");
+    ExpectNoBox(stop, kExitStopTimedOut);
+    EXPECT_EQ(stop.output, "Service " + service.Name() + " did not stop within 21 seconds; it is stop pending.\r\n");
     EXPECT_EQ(State(), static_cast<DWORD>(SERVICE_STOP_PENDING)) << StateName();
     EXPECT_GE(stop.seconds, 21.0);
     EXPECT_LT(stop.seconds, 26.0);
     EXPECT_TRUE(rig::WaitForServiceState(service.Name(), SERVICE_STOPPED, kStateTimeoutMs)) << StateName();
+}
+
+// /status through the console companion: the state in one line and as the exit code; it
+// changes nothing.
+TEST_F(ServiceCommands, StatusNamesEachStateAndAnswersItsCode)
+{
+    ASSERT_TRUE(controller.Folder().Write("TarvoTestService.ini", "StartDelayMs=3000\r\nStopDelayMs=3000\r\n"));
+    const std::string prefix = "Service " + service.Name();
+    auto expectStatus = [&](DWORD code, const std::string& line) {
+        rig::RunResult status = controller.RunCompanion({"/status"});
+        ExpectNoBox(status, code);
+        EXPECT_EQ(status.output, line + "\r\n");
+    };
+    rig::RunResult status = controller.RunCompanion({"/status"});
+    ExpectNoBox(status, kStatusStopped);
+    EXPECT_EQ(status.output.rfind(prefix + " is stopped", 0), 0u) << status.output;
+
+    ExpectNoBox(controller.Run({"/start"}), kExitOk);
+    expectStatus(kStatusPending, prefix + " is start pending.");
+    ASSERT_TRUE(rig::WaitForServiceState(service.Name(), SERVICE_RUNNING, kStateTimeoutMs)) << StateName();
+    // The test service starts no application.
+    expectStatus(kStatusRunning, prefix + " is running (service process " + ServiceRecord().Value("process pid") +
+                                     ", no application).");
+
+    ASSERT_TRUE(rig::StopServiceByName(service.Name()));
+    expectStatus(kStatusPending, prefix + " is stop pending.");
+    ASSERT_TRUE(rig::WaitForServiceState(service.Name(), SERVICE_STOPPED, kStateTimeoutMs)) << StateName();
+    expectStatus(kStatusStopped, prefix + " is stopped (it ended without an error).");
+
+    // German, and nothing changed: one start, one stop.
+    status = controller.RunCompanion({"/status", "/LANG:GER"});
+    EXPECT_EQ(status.output, prefix + " ist gestoppt (ohne Fehler beendet).\r\n");
+    EXPECT_EQ(ServiceRecord().Values("control"), std::vector<std::string>{"STOP"});
 }
 
 struct MissingCase {
@@ -128,15 +182,18 @@ TEST(ServiceCommandsMissing, ResultCodesForAServiceThatDoesNotExist)
     const std::string name = rig::UniqueServiceName("Missing");
     ASSERT_TRUE(controller.WriteConfig(ConfigText(RequiredEntries(name))));
     const MissingCase cases[] = {
-        {{"/start"}, kExitStartFailed},
-        {{"/stop"}, kExitStopFailed},
-        {{}, kExitNotInstalled},
-        {{"/start:x"}, kExitNotInstalled},
+        {{"/start"}, kExitStartFailed},    {{"/stop"}, kExitStopFailed},       {{}, kExitNotInstalled},
+        {{"/start:x"}, kExitNotInstalled}, {{"/status"}, kStatusNotInstalled},
     };
     for (const MissingCase& missing : cases) {
         SCOPED_TRACE(missing.args.empty() ? std::string("no argument") : missing.args[0]);
         ExpectNoBox(controller.Run(missing.args), missing.exitCode);
+        ExpectNoBox(controller.RunCompanion(missing.args), missing.exitCode);
     }
+    EXPECT_EQ(controller.RunCompanion({"-STATUS"}).output, "Service " + name + " is not installed.\r\n");
+    EXPECT_EQ(controller.Run({}).output,
+              "Without a switch this program is the service process: Service " + name +
+                  " is not installed or its configuration is refused. /? shows the switches.\r\n");
     EXPECT_EQ(rig::QueryServiceState(name), 0u);
 }
 

@@ -72,6 +72,56 @@ TEST(ConfigRejected, ErrorBoxAndExitCode100ForEverySwitch)
     }
 }
 
+// Beside the box, the log and the standard output say which check failed and in which file.
+TEST(ConfigRejected, TheLineNamesTheFileAndTheCheck)
+{
+    const ConfigEntries good = RequiredEntries(kNoService);
+    const struct {
+        const char* name;
+        std::string text; // the file's content; empty: no file
+        std::string why;
+    } cases[] = {
+        {"missing", "", "not found"},
+        {"no AppExe", ConfigText(Without(good, "AppExe")), "the key AppExe is missing"},
+        {"blank before =", "AppName =x\r\n" + ConfigText(Without(good, "AppName")),
+         "the key AppName is missing (line 1: \"AppName =x\" has blanks around the key)"},
+        {"line without =", "// a comment\r\nAppName x\r\n" + ConfigText(Without(good, "AppName")),
+         "the key AppName is missing (line 2: \"AppName x\" has no '=')"},
+        {"AppWinClass without Tarvo", ConfigText(With(good, "AppWinClass", "mytarvowindow")),
+         "AppWinClass \"mytarvowindow\" does not contain \"Tarvo\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ControllerFolder controller("rejected-line");
+        if (!c.text.empty()) {
+            ASSERT_TRUE(controller.WriteConfig(c.text));
+        }
+        rig::RunResult run = controller.Run({"/start"});
+        // The table's reader reports a line without '=' with an assertion box first.
+        if (run.boxes.size() == 2 && run.boxes[0].text.find("item.Find(\"=\")") != std::string::npos) {
+            run.boxes.erase(run.boxes.begin());
+        }
+        ExpectSingleBox(run, kExitConfigError, kTitle, kConfigError);
+        EXPECT_EQ(Lower(run.output), Lower(std::string(kConfigError).substr(0, strlen(kConfigError) - 1) + ": " +
+                                           controller.PathOf("service.cfg") + ": " + c.why + "\r\n"));
+    }
+
+    // The file that was tried, and the German text.
+    ControllerFolder controller("rejected-other");
+    rig::UniqueFileHandle lock;
+    ASSERT_TRUE(controller.WriteConfig(ConfigText(good), "other.cfg"));
+    lock.reset(CreateFileA(controller.PathOf("other.cfg").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    rig::RunResult run = controller.Run({"/CFG:other.cfg", "/LANG:GER"});
+    ExpectSingleBox(run, kExitConfigError, kTitle, kConfigErrorGerman);
+    EXPECT_EQ(Lower(run.output)
+                  .rfind(Lower("Service.cfg nicht gefunden oder fehlerhaft: " + controller.PathOf("other.cfg") +
+                               ": nicht lesbar: Fehler 32: "),
+                         0),
+              0u)
+        << run.output;
+}
+
 struct LanguageCase {
     std::vector<std::string> args;
     const char* expected;

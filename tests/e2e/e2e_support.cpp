@@ -24,6 +24,10 @@ std::string TestServiceExe()
 {
     return rig::WindowsPathOf(TARVO_TESTSERVICE_EXE);
 }
+std::string CompanionExe()
+{
+    return rig::WindowsPathOf(TARVO_COMPANION_EXE);
+}
 
 ConfigEntries RequiredEntries(const std::string& serviceName)
 {
@@ -75,11 +79,26 @@ bool ControllerFolder::WriteConfig(const std::string& text, const std::string& n
 
 rig::RunResult ControllerFolder::Run(const std::vector<std::string>& args, rig::BoxAnswer answer, DWORD timeoutMs)
 {
+    return RunChecked(Exe(), args, answer, timeoutMs);
+}
+
+rig::RunResult ControllerFolder::RunCompanion(const std::vector<std::string>& args)
+{
+    std::string companion = folder.PathOf("service.com");
+    if (GetFileAttributesA(companion.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        EXPECT_TRUE(folder.CopyIn(CompanionExe(), "service.com"));
+    }
+    return RunChecked(companion, args, rig::BoxAnswer::Ok, kRunTimeoutMs);
+}
+
+rig::RunResult ControllerFolder::RunChecked(const std::string& program, const std::vector<std::string>& args,
+                                            rig::BoxAnswer answer, DWORD timeoutMs)
+{
     std::vector<rig::FileStamp> before;
     for (const std::string& name : watched) {
         before.push_back(rig::StampOf(folder.PathOf(name)));
     }
-    rig::RunResult result = rig::RunProgram(Exe(), args, folder.Path(), timeoutMs, answer);
+    rig::RunResult result = rig::RunProgram(program, args, folder.Path(), timeoutMs, answer);
     EXPECT_TRUE(result.started) << "CreateProcess error " << result.startError;
     EXPECT_FALSE(result.timedOut) << "service.exe still ran after " << timeoutMs << " ms" << Describe(result);
     for (size_t i = 0; i < watched.size(); ++i) {

@@ -22,6 +22,7 @@ std::string ServiceExe();
 std::string SampleExe();
 std::string SampleConfig();
 std::string TestServiceExe();
+std::string CompanionExe(); // service.com
 
 inline constexpr const char* kTitle = "Tarvo Service Controller";
 inline constexpr const char* kConfigError = "Service.cfg not found or wrong.";
@@ -39,7 +40,13 @@ inline constexpr DWORD kExitDispatcherFailed = 4;
 inline constexpr DWORD kExitNotInstalled = 5;
 inline constexpr DWORD kExitStartFailed = 6;
 inline constexpr DWORD kExitStopFailed = 7;
+inline constexpr DWORD kExitStopTimedOut = 8;
 inline constexpr DWORD kExitConfigError = 100;
+// Exit codes of /status.
+inline constexpr DWORD kStatusRunning = 0;
+inline constexpr DWORD kStatusStopped = 10;
+inline constexpr DWORD kStatusPending = 11;
+inline constexpr DWORD kStatusNotInstalled = 12;
 
 // A service name nothing registers: runs with it must not reach a real service.
 inline const std::string kNoService = "TarvoTestNoSuchService";
@@ -76,8 +83,12 @@ public:
 
     rig::RunResult Run(const std::vector<std::string>& args, rig::BoxAnswer answer = rig::BoxAnswer::Ok,
                        DWORD timeoutMs = kRunTimeoutMs);
+    // The same through the console companion service.com, copied in at its first run.
+    rig::RunResult RunCompanion(const std::vector<std::string>& args);
 
 private:
+    rig::RunResult RunChecked(const std::string& program, const std::vector<std::string>& args, rig::BoxAnswer answer,
+                              DWORD timeoutMs);
     rig::ScratchFolder folder;
     std::string programName;
     std::vector<std::string> watched{"service.cfg"};

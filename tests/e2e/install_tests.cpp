@@ -56,7 +56,9 @@ TEST(Install, RegistersRunsAndRemovesTheServiceFromAFolderWithABlank)
     ASSERT_TRUE(controller.WriteConfig(ConfigText(RequiredEntries(name))));
     RemoveOnExit cleanup(name);
 
-    ExpectNoBox(controller.Run({"/install"}), kExitOk);
+    rig::RunResult installed = controller.RunCompanion({"/install"});
+    ExpectNoBox(installed, kExitOk);
+    EXPECT_EQ(installed.output, "Service " + name + " installed.\r\n");
     Registration registration = QueryRegistration(name);
     ASSERT_TRUE(registration.found);
     EXPECT_EQ(registration.type, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS));
@@ -82,7 +84,9 @@ TEST(Install, RegistersRunsAndRemovesTheServiceFromAFolderWithABlank)
     EXPECT_EQ(rig::QueryServiceState(name), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(ReadRecord(controller.PathOf("TarvoSample.record")).Value("end"), "WM_QUIT");
 
-    ExpectNoBox(controller.Run({"/uninstall"}), kExitOk);
+    rig::RunResult removed = controller.RunCompanion({"/uninstall", "/LANG:GER"});
+    ExpectNoBox(removed, kExitOk);
+    EXPECT_EQ(removed.output, "Service " + name + " deinstalliert.\r\n");
     EXPECT_FALSE(QueryRegistration(name).found);
     ExpectNoBox(controller.Run({"/uninstall"}), kExitUninstallFailed);
 }
@@ -126,9 +130,12 @@ TEST(Install, OverLongApplicationValuesAreRefused)
         With(RequiredEntries(name), "AppExe", std::string(260, 'p') + ".exe"),
         With(RequiredEntries(name), "AppWinClass", "Tarvo" + std::string(123, 'w')),
     };
-    for (const ConfigEntries& entries : longValues) {
-        ASSERT_TRUE(controller.WriteConfig(ConfigText(entries)));
-        ExpectNoBox(controller.Run({"/install"}), kExitInstallFailed);
+    const std::string why[] = {"AppExe has 264 characters, at most 259", "AppWinClass has 128 characters, at most 127"};
+    for (size_t i = 0; i < std::size(longValues); i++) {
+        ASSERT_TRUE(controller.WriteConfig(ConfigText(longValues[i])));
+        rig::RunResult run = controller.Run({"/install"});
+        ExpectNoBox(run, kExitInstallFailed);
+        EXPECT_EQ(run.output, "Service " + name + " could not be installed: " + why[i] + "\r\n");
         EXPECT_FALSE(QueryRegistration(name).found);
     }
     // Exactly at the limits the values are taken.

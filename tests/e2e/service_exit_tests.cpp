@@ -102,6 +102,12 @@ TEST_F(ServiceExit, OnlyAnEndByItselfWithANonZeroCodeIsAFailure)
         ASSERT_TRUE(WaitForRecordKey(RecordPath(), "end", kStateTimeoutMs));
         ExpectStoppedWith(service.Name(), c.expected);
         EXPECT_EQ(ReadRecord(RecordPath()).Value("end"), c.end);
+        if (c.expected.win32 == ERROR_SERVICE_SPECIFIC_ERROR) {
+            EXPECT_EQ(controller.Run({"/status"}).output,
+                      "Service " + service.Name() +
+                          " is stopped (Win32 exit code 1066, service-specific exit code 3: the application ended by "
+                          "itself with exit code 3).\r\n");
+        }
     }
 }
 

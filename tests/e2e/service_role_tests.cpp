@@ -60,6 +60,11 @@ TEST_F(ServiceRole, RunsTheApplicationAndStopsItThroughItsWindow)
     // The window itself lives on the services' desktop, out of this process's reach; the
     // application records that it created it.
     EXPECT_EQ(started.Value("window"), windowClass);
+    // /status finds the application as the service process's child.
+    rig::RunResult status = controller.Run({"/status"});
+    ExpectNoBox(status, kStatusRunning);
+    EXPECT_NE(status.output.find(", application process " + started.Value("start pid") + ").\r\n"), std::string::npos)
+        << status.output;
 
     // While the application runs, the service keeps running, and holds the application file:
     // what was checked cannot be replaced.

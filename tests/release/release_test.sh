@@ -13,7 +13,7 @@ trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
-expected=(service.exe TarvoSample.exe service.cfg lang/english.dll lang/german.dll LICENSE)
+expected=(service.exe service.com TarvoSample.exe service.cfg lang/english.dll lang/german.dll LICENSE)
 cd "$source_dir"
 shopt -s nullglob
 expected+=(docs/manual*.md docs/handbuch*.md docs/images/*.png)
@@ -33,7 +33,8 @@ grep -qx "[0-9a-f]\{64\}  $name.zip" "$work/first/$name.zip.sha256" || fail "the
 python3 -c '
 import sys, zipfile
 archive, expected, build, source, name = sys.argv[1:]
-sources = {"service.exe": build + "/service/service.exe", "TarvoSample.exe": build + "/sample/TarvoSample.exe",
+sources = {"service.exe": build + "/service/service.exe", "service.com": build + "/service/service.com",
+           "TarvoSample.exe": build + "/sample/TarvoSample.exe",
            "service.cfg": build + "/sample/service.cfg", "lang/english.dll": build + "/sample/lang/english.dll",
            "lang/german.dll": build + "/sample/lang/german.dll"}
 with zipfile.ZipFile(archive) as z:
@@ -49,7 +50,7 @@ with zipfile.ZipFile(archive) as z:
 
 # The same files copied with new time stamps pack to the same bytes.
 copy="$work/build"
-for file in service/service.exe sample/TarvoSample.exe sample/service.cfg sample/lang/english.dll sample/lang/german.dll; do
+for file in service/service.exe service/service.com sample/TarvoSample.exe sample/service.cfg sample/lang/english.dll sample/lang/german.dll; do
     mkdir -p "$(dirname "$copy/$file")"
     cp "$build/$file" "$copy/$file"
     touch -d "2001-02-03 04:05:06" "$copy/$file"
@@ -58,7 +59,7 @@ done
 cmp "$zip" "$work/second/$name.zip" || fail "packing the same files twice gives different archives"
 
 # The version resources and the README carry the project version.
-for program in service/service.exe sample/TarvoSample.exe; do
+for program in service/service.exe service/service.com sample/TarvoSample.exe; do
     python3 -c '
 import sys
 data = open(sys.argv[1], "rb").read()

@@ -187,11 +187,21 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
         commandLine += arg;
     }
 
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    CreatePipe(&readEnd, &writeEnd, &inherited, 0);
+    UniqueHandle pipe(readEnd);
+    UniqueHandle childEnd(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
     PROCESS_INFORMATION info{};
     for (int attempt = 1;; ++attempt) {
-        if (CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+        if (CreateProcessA(exe.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                            workdir.empty() ? nullptr : workdir.c_str(), &startup, &info)) {
             break;
         }
@@ -209,10 +219,23 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
     result.started = true;
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);
+    childEnd.reset();
+    // Whatever is in the pipe, without waiting for more: a child's own children may hold it open.
+    auto drain = [&] {
+        DWORD available = 0;
+        while (PeekNamedPipe(pipe.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            char buffer[4096];
+            DWORD read = 0;
+            if (!ReadFile(pipe.get(), buffer, sizeof buffer, &read, nullptr) || read == 0)
+                break;
+            result.output.append(buffer, read);
+        }
+    };
 
     std::map<HWND, ULONGLONG> answered;
     for (;;) {
         DWORD wait = WaitForSingleObject(process.get(), kBoxPollMs);
+        drain();
         WatchBoxes(info.dwProcessId, answer, answered, result);
         if (wait != WAIT_TIMEOUT) {
             break;
@@ -225,6 +248,7 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
         }
     }
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clockBegin).count();
+    drain();
     GetExitCodeProcess(process.get(), &result.exitCode);
     return result;
 }

@@ -26,11 +26,13 @@ struct RunResult {
     DWORD exitCode = 0;
     double seconds = 0; // wall time from creation to the end of the child
     std::vector<MessageBoxSeen> boxes;
+    std::string output; // what the child wrote to its standard output and error (one pipe)
 };
 
 // Runs exe with the arguments appended one blank apart exactly as given (the caller adds quotes
 // where it wants them, because programs split their command lines by their own rules).
-// workdir empty: the caller's current directory. The child is killed at timeoutMs.
+// workdir empty: the caller's current directory. The child is killed at timeoutMs. Its standard
+// output and error go to a pipe that the run reads into output.
 RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args, const std::string& workdir,
                      DWORD timeoutMs, BoxAnswer answer);
 

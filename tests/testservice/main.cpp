@@ -3,8 +3,9 @@
 // running, and on a stop or shutdown request stop pending and stopped. Every state it reports
 // and every control it receives is appended to TarvoTestService.record beside its exe, one
 // "key=value" line each, so tests can check the sequence.
-// Knob, from an optional TarvoTestService.ini beside the exe: StopDelayMs=n keeps the service
-// in stop pending for n ms before it reports stopped.
+// Knobs, from an optional TarvoTestService.ini beside the exe: StopDelayMs=n keeps the service
+// in stop pending for n ms before it reports stopped; StartDelayMs=n keeps it start pending for
+// n ms before it reports running.
 // Started from a prompt the dispatcher fails (error 1063) and the program exits with that error.
 #include <windows.h>
 
@@ -72,12 +73,12 @@ std::string ExeFolder()
     return slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
 }
 
-// Reads "StopDelayMs=n" from the ini file; 0 when it is absent.
-DWORD ReadStopDelay(const std::string& iniPath)
+// Reads "name=n" from the ini file; 0 when it is absent.
+DWORD ReadKnob(const std::string& iniPath, const std::string& name)
 {
     std::ifstream in(iniPath);
     std::string line;
-    const std::string key = "StopDelayMs=";
+    const std::string key = name + "=";
     while (std::getline(in, line)) {
         if (line.rfind(key, 0) == 0) {
             return std::strtoul(line.c_str() + key.size(), nullptr, 10);
@@ -92,7 +93,8 @@ class TestService {
 public:
     TestService()
         : recordPath(ExeFolder() + "\\TarvoTestService.record"),
-          stopDelayMs(ReadStopDelay(ExeFolder() + "\\TarvoTestService.ini"))
+          stopDelayMs(ReadKnob(ExeFolder() + "\\TarvoTestService.ini", "StopDelayMs")),
+          startDelayMs(ReadKnob(ExeFolder() + "\\TarvoTestService.ini", "StartDelayMs"))
     {
     }
 
@@ -113,7 +115,8 @@ public:
             Record("registerhandler error", std::to_string(GetLastError()));
             return;
         }
-        Report(SERVICE_START_PENDING, 3000);
+        Report(SERVICE_START_PENDING, startDelayMs + 3000);
+        Sleep(startDelayMs);
         Report(SERVICE_RUNNING, 0);
         WaitForSingleObject(stopRequested.get(), INFINITE);
         Sleep(stopDelayMs);
@@ -155,6 +158,7 @@ private:
 
     std::string recordPath;
     DWORD stopDelayMs;
+    DWORD startDelayMs;
     std::mutex recordLock;
     std::mutex statusLock;
     SERVICE_STATUS_HANDLE statusHandle = nullptr;
