@@ -5,6 +5,7 @@
 //   UniqueScHandle    - Service Control Manager or service handle, null when empty
 //   UniqueLocalMemory - memory the system allocated with LocalAlloc for the caller, null when empty
 //   UniqueRegKey      - open registry key, null when empty
+//   UniqueEventSource - event log source from RegisterEventSource, null when empty
 //   UniqueModule      - loaded library, null when empty
 //   UniqueFont        - GDI font, null when empty
 //   UniqueIcon        - icon loaded or created for the caller (not a shared one), null when empty
@@ -94,6 +95,12 @@ struct RegKeyTraits {
     static void Close(Handle handle) { RegCloseKey(handle); }
 };
 
+struct EventSourceTraits {
+    using Handle = HANDLE;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle source) { DeregisterEventSource(source); }
+};
+
 struct ModuleTraits {
     using Handle = HMODULE;
     static Handle Empty() { return nullptr; }
@@ -136,6 +143,7 @@ using UniqueFindHandle = UniqueResource<FindHandleTraits>;
 using UniqueScHandle = UniqueResource<ScHandleTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
+using UniqueEventSource = UniqueResource<EventSourceTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueFont = UniqueResource<FontTraits>;
 using UniqueIcon = UniqueResource<IconTraits>;

@@ -108,7 +108,7 @@ echo "== 7. service.exe /start again: it runs already"
 run "6 = start failed" "$DEMO_EXE" /start
 echo
 echo "== 8. service.exe /stop: the service posts WM_QUIT to the application's window and reports"
-echo "      stopped once the application has ended; the controller looks every 100 ms"
+echo "      stopped once the application has ended; the controller looks every 10 ms"
 run "0 = stopped" "$DEMO_EXE" /stop
 state
 status

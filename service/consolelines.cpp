@@ -65,6 +65,8 @@ STRING LastRunMeaning(const SERVICESTATE& state, bool german)
         return STRING(german ? "die Anwendung hat sich selbst mit Exitcode "
                              : "the application ended by itself with exit code ") +
                Number(state.specificExitCode) + (german ? " beendet" : "");
+    case ERROR_SERVICE_NEVER_STARTED:
+        return german ? "er ist seit dem Systemstart nicht gelaufen" : "it has not run since the system started";
     case ERROR_ACCESS_DENIED:
         return german ? "die Anwendung wurde nicht gestartet, weil ein nicht vertrauensw\xFCrdiges Konto eine ihrer "
                         "Dateien oder Ordner \xE4ndern kann (das Protokoll nennt sie)"

@@ -15,9 +15,11 @@
 #include "osys/ostype.h"
 #include "osys/security.h"
 #include "service/consolelines.h"
+#include "service/eventlog.h"
 #include "service/schandle.h"
 #include "service/servicedlg.h"
 #include "service/servicelauncher.h"
+#include "service/serviceoptions.h"
 #include "ui/helpfile.h"
 #include "ui/infowindow.h"
 #include "ui/viziveru.h"
@@ -27,9 +29,7 @@ namespace {
 constexpr char CONTROLLER_TITLE[] = "Tarvo Service Controller";
 // /stop looks often, so that it returns as soon as the service has stopped, for at most 21 s.
 constexpr DWORD STOP_WAIT_MS = 21000;
-constexpr DWORD STOP_POLL_INTERVAL_MS = 100;
-
-const char* const REQUIRED_KEYS[] = {"AppName", "AppExe", "AppHelp", "AppRegKey", "AppWinClass"};
+constexpr DWORD STOP_POLL_INTERVAL_MS = 10;
 
 STRING ConfigFileName()
 {
@@ -92,10 +92,10 @@ STRING LoadConfig()
     HASH& config = ServiceConfig();
     if (!config.Load(path.c_str()))
         return STRING(german ? "nicht lesbar: " : "cannot be read: ") + SystemErrorText(GetLastError(), german);
-    for (const char* key : REQUIRED_KEYS)
-        if (!config.HasKey(key))
-            return STRING(german ? "der Schl\xFCssel " : "the key ") + key + (german ? " fehlt" : " is missing") +
-                   MissingKeyHint(path.c_str(), key, german);
+    for (const ConfigKey& key : CONFIG_KEYS)
+        if (key.required && !config.HasKey(key.name))
+            return STRING(german ? "der Schl\xFCssel " : "the key ") + key.name + (german ? " fehlt" : " is missing") +
+                   MissingKeyHint(path.c_str(), key.name, german);
     if (!config.Lookup("AppWinClass").Find("Tarvo"))
         return "AppWinClass \"" + config.Lookup("AppWinClass") +
                (german ? "\" enth\xE4lt nicht \"Tarvo\"" : "\" does not contain \"Tarvo\"");
@@ -152,25 +152,6 @@ ServiceResult FailWithError(ServiceResult result, DWORD error)
     return Fail(result, SystemErrorText(error, IsGerman()));
 }
 
-// The stop request returns once the manager has accepted it; the administrator's prompt
-// comes back when the service has left the running states, or after about 21 seconds.
-int StopAndWait()
-{
-    int result = ServiceCommand("STOP");
-    if (result != ResultCode(ServiceResult::Ok))
-        return result;
-    int state = SERVICE_STOP_PENDING;
-    for (ULONGLONG begin = GetTickCount64(); GetTickCount64() - begin < STOP_WAIT_MS;) {
-        Sleep(STOP_POLL_INTERVAL_MS);
-        state = ServiceCommand("QUERY_STATUS");
-        if (state != SERVICE_STOP_PENDING && state != SERVICE_RUNNING)
-            return result;
-    }
-    // Still there: a script must not take this for a stopped service.
-    failure = StopTimedOutLine(ServiceConfig().Lookup("AppName"), static_cast<DWORD>(state), IsGerman());
-    return EXIT_STOP_TIMED_OUT;
-}
-
 SC_HANDLE OpenManagerWithAllAccess()
 {
     return OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
@@ -212,6 +193,29 @@ ServiceResult RequestStop(const char* name)
     return ServiceResult::Ok;
 }
 
+// The stop request returns once the manager has accepted it; the administrator's prompt
+// comes back when the service has left the running states, or after about 21 seconds.
+int StopAndWait()
+{
+    int result = ServiceCommand("STOP");
+    if (result != ResultCode(ServiceResult::Ok))
+        return result;
+    // One opening for all the looks: each is a single question to the manager.
+    ServiceHandles handles = OpenForCommand(ServiceConfig().Lookup("AppName").c_str(), SERVICE_QUERY_STATUS);
+    DWORD state = SERVICE_STOP_PENDING;
+    for (ULONGLONG begin = GetTickCount64(); GetTickCount64() - begin < STOP_WAIT_MS;) {
+        Sleep(STOP_POLL_INTERVAL_MS);
+        SERVICE_STATUS status = {};
+        // A service that can no longer be asked (removed meanwhile) has left the running states.
+        state = handles && QueryServiceStatus(handles.service.get(), &status) ? status.dwCurrentState : 0;
+        if (state != SERVICE_STOP_PENDING && state != SERVICE_RUNNING)
+            return result;
+    }
+    // Still there: a script must not take this for a stopped service.
+    failure = StopTimedOutLine(ServiceConfig().Lookup("AppName"), state, IsGerman());
+    return EXIT_STOP_TIMED_OUT;
+}
+
 // The command's result for one of the commands that change the service.
 ServiceResult ChangeService(const STRING& word, const STRING& name)
 {
@@ -224,11 +228,14 @@ ServiceResult ChangeService(const STRING& word, const STRING& name)
     if (word.EqualsNoCase("INSTALL")) {
         STRING installer = OSYS::CurrentUserSid();
         STRING refusal;
+        SERVICEOPTIONS options;
         if (!launcher.IsConfigValid())
             return Fail(ServiceResult::InstallFailed, launcher.ConfigRefusal());
+        if (!options.Read(ServiceConfig(), refusal, IsGerman()))
+            return Fail(ServiceResult::InstallFailed, refusal);
         if (!launcher.OnlyTrustedWrite(installer.c_str(), &refusal))
             return Fail(ServiceResult::InstallFailed, refusal);
-        if (!launcher.Install(SERVICE_AUTO_START))
+        if (!launcher.Install(options.startType))
             return FailWithError(ServiceResult::InstallFailed, GetLastError());
         // Without the record the service would refuse the installer's own files at every start.
         if (!SERVICELAUNCHER::RecordInstaller(name.c_str(), installer.c_str())) {
@@ -236,10 +243,17 @@ ServiceResult ChangeService(const STRING& word, const STRING& name)
             launcher.Uninstall();
             return FailWithError(ServiceResult::InstallFailed, error);
         }
+        options.Apply(name.c_str());
+        // Without its source the events still arrive, only without their texts.
+        EVENTLOG::Register(name.c_str(), FILENAME("<self>").c_str());
         return ServiceResult::Ok;
     }
-    if (word.EqualsNoCase("UNINSTALL"))
-        return launcher.Uninstall() ? ServiceResult::Ok : FailWithError(ServiceResult::UninstallFailed, GetLastError());
+    if (word.EqualsNoCase("UNINSTALL")) {
+        if (!launcher.Uninstall())
+            return FailWithError(ServiceResult::UninstallFailed, GetLastError());
+        EVENTLOG::Unregister(name.c_str());
+        return ServiceResult::Ok;
+    }
     if (word.EqualsNoCase("LAUNCH")) {
         // A configuration the launcher refuses must not run as a service at all.
         if (!launcher.IsConfigValid() || !launcher.IsInstalled())

@@ -10,6 +10,27 @@
 // The configuration table, loaded from service.cfg by AppMain.
 HASH& ServiceConfig();
 
+// The keys of service.cfg that the program reads. The required ones must be present (an empty
+// value passes); the optional ones from Description on apply at /install (SERVICEOPTIONS).
+struct ConfigKey {
+    const char* name;
+    bool required;
+    const char* meaning;
+};
+inline constexpr ConfigKey CONFIG_KEYS[] = {
+    {"AppName", true, "the service's name, also the product name in the texts"},
+    {"AppExe", true, "the application the service runs"},
+    {"AppHelp", true, "help file and topic of the dialog's Help button"},
+    {"AppRegKey", true, "where the information window keeps its choice"},
+    {"AppWinClass", true, "the window class of the application's main window; contains Tarvo"},
+    {"ADVGUI", false, "non-zero: the dialog without the information window"},
+    {"WINDOWTITLE", false, "replaces Tarvo in the dialog's title"},
+    {"Description", false, "the service's description"},
+    {"StartType", false, "auto, delayed or manual"},
+    {"ShutdownTimeout", false, "seconds the system gives the service at a shutdown"},
+    {"RestartOnFailure", false, "seconds after which the manager restarts a failed service"},
+};
+
 // What a switch makes the program do.
 enum class Road { None, Syntax, Dialog, Start, Stop, Install, Uninstall, Status };
 

@@ -10,8 +10,12 @@
 #include "osys/handles.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "osys/ostype.h"
 #include "osys/registry.h"
 #include "osys/security.h"
+#include "service/eventlog.h"
+
+#include "messages.h"
 
 namespace {
 
@@ -38,11 +42,24 @@ bool CopyField(char* field, size_t size, const char* text, const char* what, con
     return true;
 }
 
+// Stop and shutdown; from Vista on also preshutdown, which gives the application time to save
+// before the system goes down (up to the registration's preshutdown timeout).
+DWORD AcceptedControls()
+{
+    DWORD controls = SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN;
+    if (OSYS::GetOSType() >= OSYS::OSTYPE_VISTA)
+        controls |= SERVICE_ACCEPT_PRESHUTDOWN;
+    return controls;
+}
+
+// How often a pending stop tells the manager that it goes on.
+constexpr DWORD STOP_PROGRESS_INTERVAL_MS = 1000;
+
 } // namespace
 
 SERVICELAUNCHER::SERVICELAUNCHER(HINSTANCE instance, const char* serviceName, const char* windowClass,
                                  const char* programPath)
-    : SERVICEWRAPPER(instance, serviceName, SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN)
+    : SERVICEWRAPPER(instance, serviceName, AcceptedControls())
 {
     bool classFits = CopyField(this->windowClass, sizeof(this->windowClass), windowClass, "window class", "AppWinClass",
                                configRefusal);
@@ -144,35 +161,63 @@ void SERVICELAUNCHER::Run()
     UniqueFileHandle hold(CreateFileA(application.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     // Whoever may change one of these decides what runs as LocalSystem: start nothing.
-    if (!OnlyTrustedWrite(RecordedInstaller(serviceName).c_str())) {
+    STRING refusal;
+    if (!OnlyTrustedWrite(RecordedInstaller(serviceName).c_str(), &refusal)) {
         LogPrint("SERVICELAUNCHER::Run does not start %s: a path it depends on can be changed by an untrusted account\n",
                  application.c_str());
-        ReportHowTheApplicationEnded(false, ERROR_ACCESS_DENIED, -8);
+        Event(EVENTLOG_ERROR_TYPE, MSG_WRITE_CHECK_REFUSED, {refusal.c_str()});
+        SetExitCodes(ERROR_ACCESS_DENIED, 0);
+        Event(EVENTLOG_INFORMATION_TYPE, MSG_SERVICE_STOPPED, {serviceName});
         return;
     }
     // The application must open its window on this process's desktop, or OnStop cannot find
     // it: join the desktop (the window libraries load delayed) before starting the application.
     TARVOAPP::InitCommonControls();
-    int exitCode = -8;
-    int started = OSYS::StartProgram(application.c_str(), "/service", workdir.c_str(), nullptr, OSYS::START_SYNC,
-                                     nullptr, &exitCode);
+    PROCESS_INFORMATION process = {};
+    int started = OSYS::StartProgram(application.c_str(), "/service", workdir.c_str(), nullptr, 0, &process, nullptr);
     DWORD startError = started ? 0 : GetLastError();
+    int exitCode = -8;
+    if (started) {
+        UniqueHandle running(process.hProcess), thread(process.hThread);
+        Event(EVENTLOG_INFORMATION_TYPE, MSG_APPLICATION_STARTED,
+              {application.c_str(), STRING(static_cast<int>(process.dwProcessId)).c_str()});
+        // The application is never killed: a stop waits for it, telling the manager every
+        // second that the stop goes on.
+        DWORD waited;
+        while ((waited = WaitForSingleObject(running.get(), STOP_PROGRESS_INTERVAL_MS)) == WAIT_TIMEOUT)
+            if (StopRequested())
+                ReportStopProgress();
+        DWORD code = 0;
+        // An end that cannot be read keeps -8 and counts as a failure.
+        if (waited == WAIT_OBJECT_0 && GetExitCodeProcess(running.get(), &code))
+            exitCode = static_cast<int>(code);
+    }
     LogPrint("SERVICELAUNCHER::Run done\n");
-    ReportHowTheApplicationEnded(started != 0, startError, exitCode);
+    ReportHowTheApplicationEnded(application.c_str(), started != 0, startError, exitCode);
+    Event(EVENTLOG_INFORMATION_TYPE, MSG_SERVICE_STOPPED, {serviceName});
 }
 
 // The manager's recovery actions fire only when the stopped report carries an error, so an
 // application that failed must not look like one that was stopped.
-void SERVICELAUNCHER::ReportHowTheApplicationEnded(bool started, DWORD startError, int exitCode)
+void SERVICELAUNCHER::ReportHowTheApplicationEnded(const char* application, bool started, DWORD startError,
+                                                   int exitCode)
 {
     if (!started) {
         // A start refused before any system call (a text beyond its capacity) leaves no error.
         DWORD error = startError ? startError : ERROR_FILENAME_EXCED_RANGE;
         SetExitCodes(error, 0);
         LogPrint("SERVICELAUNCHER::Run application not started, stopping with win32 exit code %lu\n", error);
+        STRING why = "(" + STRING(static_cast<int>(error)) + ") " + OSYS::GetErrorText(static_cast<int>(error));
+        Event(EVENTLOG_ERROR_TYPE, MSG_APPLICATION_NOT_STARTED, {application, why.c_str()});
         return;
     }
     bool stopRequested = StopRequested();
+    STRING code(exitCode);
+    if (stopRequested)
+        Event(EVENTLOG_INFORMATION_TYPE, MSG_APPLICATION_QUIT, {application, code.c_str()});
+    else
+        Event(exitCode ? EVENTLOG_ERROR_TYPE : EVENTLOG_INFORMATION_TYPE,
+              exitCode ? MSG_APPLICATION_FAILED : MSG_APPLICATION_ENDED, {application, code.c_str()});
     // An exit code that could not be read stays -8 and counts as a failure.
     if (exitCode != 0 && !stopRequested) {
         SetExitCodes(ERROR_SERVICE_SPECIFIC_ERROR, static_cast<DWORD>(exitCode));
@@ -191,7 +236,19 @@ BOOL SERVICELAUNCHER::OnInit()
     return TRUE;
 }
 
+void SERVICELAUNCHER::Event(WORD type, DWORD id, std::initializer_list<const char*> strings)
+{
+    EVENTLOG(serviceName).Report(type, id, strings);
+}
+
 void SERVICELAUNCHER::OnStop()
+{
+    Event(EVENTLOG_INFORMATION_TYPE, MSG_STOP_REQUESTED,
+          {StopControl() == SERVICE_CONTROL_PRESHUTDOWN ? "preshutdown" : "stop"});
+    AskApplicationToQuit();
+}
+
+void SERVICELAUNCHER::AskApplicationToQuit()
 {
     // Any program on the desktop may register the class too: only a window of a process this
     // one started is the application's.
@@ -216,7 +273,8 @@ void SERVICELAUNCHER::OnContinue() {}
 
 void SERVICELAUNCHER::OnShutdown()
 {
-    OnStop();
+    Event(EVENTLOG_INFORMATION_TYPE, MSG_STOP_REQUESTED, {"shutdown"});
+    AskApplicationToQuit();
 }
 
 int SERVICELAUNCHER::OnUserControl(DWORD)

@@ -2,6 +2,8 @@
 // as the service runs and asks it to quit through its main window when the service stops.
 #pragma once
 
+#include <initializer_list>
+
 #include "service/servicewrapper.h"
 #include "text/stringarray.h"
 #include "text/strings.h"
@@ -66,7 +68,11 @@ public:
     static STRING WorkingDirectory(const STRING& programDirectory);
 
 private:
-    void ReportHowTheApplicationEnded(bool started, DWORD startError, int exitCode);
+    void ReportHowTheApplicationEnded(const char* application, bool started, DWORD startError, int exitCode);
+    // Posts the quit request to the application's window.
+    void AskApplicationToQuit();
+    // One entry in the event log under the service's name.
+    void Event(WORD type, DWORD id, std::initializer_list<const char*> strings);
 
     char programPath[PROGRAM_PATH_SIZE] = {};
     char windowClass[WINDOW_CLASS_SIZE] = {};

@@ -136,7 +136,7 @@ void WINAPI SERVICEWRAPPER::ServiceMain(DWORD, LPSTR*)
     {
         CRITSECTHOLD hold(service->statusLock);
         service->status.dwCurrentState = SERVICE_START_PENDING;
-        service->statusHandle = RegisterServiceCtrlHandlerA(service->serviceName, ControlHandler);
+        service->statusHandle = RegisterServiceCtrlHandlerExA(service->serviceName, ControlHandlerEx, nullptr);
         if (!service->statusHandle)
             return;
     }
@@ -180,6 +180,15 @@ void SERVICEWRAPPER::ReportStatus(DWORD state)
         // finishes after Run has returned must neither repeat it nor set the state back.
         if (stopReported)
             return;
+        // The check point counts the steps of a pending stop from its first report on; every
+        // other state carries neither check point nor hint.
+        if (state != SERVICE_STOP_PENDING) {
+            status.dwCheckPoint = 0;
+            status.dwWaitHint = 0;
+        } else if (status.dwCurrentState != SERVICE_STOP_PENDING) {
+            status.dwCheckPoint = 1;
+            status.dwWaitHint = STOP_WAIT_HINT_MS;
+        }
         status.dwCurrentState = state;
         LogPrint("SERVICEWRAPPER::ReportStatus state= %lu\n", state);
         if (state != SERVICE_STOPPED) {
@@ -199,6 +208,16 @@ void SERVICEWRAPPER::ReportStatus(DWORD state)
     publishStatus(handle, &stopped);
 }
 
+void SERVICEWRAPPER::ReportStopProgress()
+{
+    CRITSECTHOLD hold(statusLock);
+    if (stopReported || status.dwCurrentState != SERVICE_STOP_PENDING)
+        return;
+    status.dwCheckPoint++;
+    LogPrint("SERVICEWRAPPER::ReportStopProgress check point %lu\n", status.dwCheckPoint);
+    publishStatus(statusHandle, &status);
+}
+
 void SERVICEWRAPPER::SetExitCodes(DWORD win32ExitCode, DWORD serviceSpecificExitCode)
 {
     CRITSECTHOLD hold(statusLock);
@@ -212,6 +231,12 @@ bool SERVICEWRAPPER::StopRequested()
     return stopRequested;
 }
 
+DWORD SERVICEWRAPPER::StopControl()
+{
+    CRITSECTHOLD hold(statusLock);
+    return stopControl;
+}
+
 void WINAPI SERVICEWRAPPER::ControlHandler(DWORD code)
 {
     // Held to the end: the object is not detached, so not destroyed, while a handler uses it.
@@ -222,7 +247,8 @@ void WINAPI SERVICEWRAPPER::ControlHandler(DWORD code)
     LogPrint("SERVICEWRAPPER::ControlHandler code= %lu\n", code);
     switch (code) {
     case SERVICE_CONTROL_STOP:
-        service->NoteStopRequest();
+    case SERVICE_CONTROL_PRESHUTDOWN:
+        service->NoteStopRequest(code);
         // The manager must see stop pending before the work is asked to end.
         service->ReportStatus(SERVICE_STOP_PENDING);
         service->OnStop();
@@ -237,7 +263,7 @@ void WINAPI SERVICEWRAPPER::ControlHandler(DWORD code)
         service->OnInterrogate();
         break;
     case SERVICE_CONTROL_SHUTDOWN:
-        service->NoteStopRequest();
+        service->NoteStopRequest(code);
         service->OnShutdown();
         break;
     default:
@@ -248,10 +274,17 @@ void WINAPI SERVICEWRAPPER::ControlHandler(DWORD code)
     service->ReportCurrentStatus();
 }
 
-void SERVICEWRAPPER::NoteStopRequest()
+DWORD WINAPI SERVICEWRAPPER::ControlHandlerEx(DWORD code, DWORD, void*, void*)
+{
+    ControlHandler(code);
+    return NO_ERROR;
+}
+
+void SERVICEWRAPPER::NoteStopRequest(DWORD control)
 {
     CRITSECTHOLD hold(statusLock);
     stopRequested = true;
+    stopControl = control;
 }
 
 void SERVICEWRAPPER::ReportCurrentStatus()

@@ -41,7 +41,16 @@ public:
     bool StartDispatcher();
 
     static void WINAPI ServiceMain(DWORD argc, LPSTR* argv);
+    // Stop and preshutdown report stop pending and call OnStop; shutdown calls OnShutdown.
     static void WINAPI ControlHandler(DWORD code);
+    // The handler registered with the manager (the extended form, which also receives the
+    // preshutdown control); passes the code to ControlHandler.
+    static DWORD WINAPI ControlHandlerEx(DWORD code, DWORD eventType, void* eventData, void* context);
+    // A pending stop is reported with a check point and this wait hint, so that the manager
+    // and its tools see a live stop; the service raises the check point every second or so.
+    static constexpr DWORD STOP_WAIT_HINT_MS = 3000;
+    // One more step of a pending stop: the check point rises by one. Nothing in other states.
+    void ReportStopProgress();
     // Every field of the record is written under the status lock; the stopped report is
     // published after the lock is left, and the object is not used afterwards.
     void ReportStatus(DWORD state);
@@ -62,6 +71,9 @@ protected:
     void SetExitCodes(DWORD win32ExitCode, DWORD serviceSpecificExitCode);
     // True once a stop or shutdown control has arrived.
     bool StopRequested();
+    // The control that asked for the stop (SERVICE_CONTROL_STOP, _PRESHUTDOWN or _SHUTDOWN); 0
+    // before one arrived.
+    DWORD StopControl();
 
     const char* serviceName;
     SERVICE_STATUS_HANDLE statusHandle = nullptr;
@@ -70,9 +82,10 @@ protected:
     HINSTANCE instance;
     bool stopReported = false;
     bool stopRequested = false;
+    DWORD stopControl = 0;
 
 private:
-    void NoteStopRequest();
+    void NoteStopRequest(DWORD control);
 };
 
 // The service object constructed last; the static entry points reach it through this.

@@ -110,7 +110,7 @@ int main(int argc, char** argv)
            scStart.Value(), start.Value() / scStart.Value());
     printf("  service.exe /stop  -> stopped  %8.1f    sc stop  -> stopped  %8.1f  (%.2fx)\n", stop.Value(),
            scStop.Value(), stop.Value() / scStop.Value());
-    printf("  (/stop returns after its first poll, every 100 ms, that sees the service stopped)\n");
+    printf("  (/stop returns after its first poll, every 10 ms, that sees the service stopped)\n");
     printf("  peak working set of the service process while the application runs: %.1f MiB\n",
            static_cast<double>(peak) / (1024 * 1024));
     return 0;

@@ -9,12 +9,7 @@ prog_host="$1"
 boxwatch_host="$2"
 source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
 
-failures=0
-check() { # check DESCRIPTION COMMAND...
-    local description="$1"
-    shift
-    if "$@"; then echo "ok   $description"; else echo "FAIL $description"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/checks.sh"
 
 work="$WINEPREFIX/crashtest"
 mkdir -p "$work"

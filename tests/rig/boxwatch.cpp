@@ -2,7 +2,8 @@
 // program's exit code. Lets shell scripts drive GUI programs whose boxes would otherwise wait
 // for a person.
 //   boxwatch [--answer=ok|yes|no] [--timeout=ms] -- program args...
-// Each box is printed as one line "BOX title=<title> text=<text>" with its line breaks shown as \n.
+// Each box is printed as one line "BOX title=<title> text=<text>" with its line breaks shown as \n;
+// what the program wrote to its standard output and error follows.
 // Exit codes of its own: 124 when the program was killed at the timeout, 125 for wrong usage,
 // 127 when the program could not be started.
 #include <cstdio>
@@ -75,6 +76,8 @@ int main(int argc, char** argv)
     for (const rig::MessageBoxSeen& box : result.boxes) {
         std::printf("BOX title=%s text=%s\n", OneLine(box.title).c_str(), OneLine(box.text).c_str());
     }
+    // What the program wrote itself follows its boxes.
+    std::fwrite(result.output.data(), 1, result.output.size(), stdout);
     std::fflush(stdout);
     if (result.timedOut) {
         std::fprintf(stderr, "boxwatch: %s still ran after %lu ms and was ended\n", argv[first], timeoutMs);

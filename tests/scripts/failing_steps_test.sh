@@ -20,12 +20,7 @@ chmod +x "$fake/wineboot"
 output="$(PATH="$fake:$PATH" bash -c 'source "$1/scripts/wine-env.sh"; echo "set-up went on"' _ "$root" 2>&1)"
 rc=$?
 
-failures=0
-check() { # check DESCRIPTION COMMAND...
-    local description="$1"
-    shift
-    if "$@"; then echo "ok   $description"; else echo "FAIL $description"; failures=$((failures + 1)); fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 check "the set-up fails (exit code $rc)" test "$rc" -ne 0
 check "the step is named with its exit code" grep -qF 'wine-env: step "wineboot" failed with exit code 3' <<<"$output"
 check "the last lines of its log are shown" grep -qF 'fake wineboot: the prefix cannot be started' <<<"$output"

@@ -83,14 +83,15 @@ struct Manual {
     const char* path;
     std::initializer_list<const char*> switchHeaders;
     const char* exitCodeHeader;
+    const char* keyHeader;
 };
 
 const Manual MANUALS[] = {
-    {TARVO_MANUAL_ENGLISH, {"Switch"}, "Exit code"},
-    {TARVO_MANUAL_GERMAN, {"Schalter"}, "Exitcode"},
+    {TARVO_MANUAL_ENGLISH, {"Switch"}, "Exit code", "Key"},
+    {TARVO_MANUAL_GERMAN, {"Schalter"}, "Exitcode", "Schl\xC3\xBCssel"},
 };
 
-TEST(Manual, EverySwitchAndExitCodeHasItsRow)
+TEST(Manual, EverySwitchExitCodeAndKeyHasItsRow)
 {
     for (const Manual& manual : MANUALS) {
         SCOPED_TRACE(manual.path);
@@ -105,6 +106,10 @@ TEST(Manual, EverySwitchAndExitCodeHasItsRow)
         for (int code : CONTROLLER_EXIT_CODES)
             EXPECT_TRUE(std::find(codes.begin(), codes.end(), std::to_string(code)) != codes.end())
                 << "exit code " << code;
+        std::vector<std::string> keys = CellsUnder(tables, {manual.keyHeader});
+        for (const ConfigKey& key : CONFIG_KEYS)
+            EXPECT_TRUE(std::find(keys.begin(), keys.end(), "`" + std::string(key.name) + "`") != keys.end())
+                << "key " << key.name;
     }
 }
 

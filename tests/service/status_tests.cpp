@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "diag/logit.h"
@@ -171,6 +172,54 @@ TEST(ServiceStatus, ControlsReachTheirHandlersAndReportTheState)
     EXPECT_EQ(log.States(), States({SERVICE_RUNNING, SERVICE_RUNNING, SERVICE_RUNNING, SERVICE_RUNNING,
                                     SERVICE_STOP_PENDING, SERVICE_STOP_PENDING}));
     EXPECT_EQ(service.Status().dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+}
+
+// Publishes nothing; keeps each report's state, check point and wait hint.
+std::vector<std::tuple<DWORD, DWORD, DWORD>> reports;
+BOOL WINAPI KeepReport(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS record)
+{
+    reports.emplace_back(record->dwCurrentState, record->dwCheckPoint, record->dwWaitHint);
+    return TRUE;
+}
+
+// A pending stop, whether a stop or a preshutdown asked for it, shows a rising check point with
+// a wait hint until the stopped report, which carries neither and comes once.
+TEST(ServiceStatus, APendingStopShowsItsProgress)
+{
+    using Report = std::tuple<DWORD, DWORD, DWORD>;
+    const DWORD hint = SERVICEWRAPPER::STOP_WAIT_HINT_MS;
+    for (DWORD control : {SERVICE_CONTROL_STOP, SERVICE_CONTROL_PRESHUTDOWN}) {
+        SCOPED_TRACE(control);
+        CountingService service;
+        reports.clear();
+        SERVICEWRAPPER::publishStatus = KeepReport;
+        service.ReportStatus(SERVICE_RUNNING);
+        service.ReportStopProgress(); // not pending: nothing
+        SERVICEWRAPPER::ControlHandler(control);
+        service.ReportStopProgress();
+        service.ReportStopProgress();
+        SERVICEWRAPPER::ControlHandler(SERVICE_CONTROL_INTERROGATE);
+        service.ReportStatus(SERVICE_STOPPED);
+        service.ReportStopProgress();
+        SERVICEWRAPPER::publishStatus = SetServiceStatus;
+        EXPECT_EQ(service.stops, 1);
+        EXPECT_EQ(reports, (std::vector<Report>{{SERVICE_RUNNING, 0, 0},
+                                                {SERVICE_STOP_PENDING, 1, hint},
+                                                {SERVICE_STOP_PENDING, 1, hint}, // after the handler
+                                                {SERVICE_STOP_PENDING, 2, hint},
+                                                {SERVICE_STOP_PENDING, 3, hint},
+                                                {SERVICE_STOP_PENDING, 3, hint}, // the interrogation
+                                                {SERVICE_STOPPED, 0, 0}}));
+    }
+}
+
+// The launcher takes the preshutdown control where the system has it, so that the application
+// gets the registration's preshutdown time to save before the system goes down.
+TEST(ServiceLauncher, AcceptsStopShutdownAndPreshutdown)
+{
+    SERVICELAUNCHER launcher(nullptr, "TarvoTestControls", "TarvoWindow", "TarvoSample.exe");
+    EXPECT_EQ(launcher.Status().dwControlsAccepted,
+              static_cast<DWORD>(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_PRESHUTDOWN));
 }
 
 TEST(ServiceStatus, TheLastConstructedObjectIsTheCurrentService)
