@@ -22,7 +22,9 @@ TARVO_WINE_LOG="$WINEPREFIX.log"
 TARVO_KEEP_PREFIX_ASKED="${TARVO_KEEP_PREFIX:-0}"
 : >"$TARVO_WINE_LOG"
 TARVO_WINE_BOOTED=0
-export WINEDEBUG=-all
+# The prefix's services keep the channels of the boot (TARVO_WINE_DEBUG, default none) and write
+# to its log: a test that needs a channel of theirs sets it and reads the log.
+export WINEDEBUG="${TARVO_WINE_DEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 TARVO_XVFB_PID=""
 

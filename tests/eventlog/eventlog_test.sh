@@ -1,6 +1,6 @@
 #!/bin/bash
 # The service in production, in a private Wine prefix whose services run with the event log's
-# debug channel on (Wine's ReportEvent only traces the events): the registration that
+# debug channel on (Wine's ReportEvent only traces the events, here into the prefix's log): the registration that
 # /install makes from the optional keys (description, start type, preshutdown timeout, failure
 # actions) and of the event source, and the events of a run that is stopped, of an application
 # that ends with 3 and of a missing application. /uninstall removes both registrations.
@@ -8,20 +8,22 @@
 set -u
 service_host="$1"
 sample_host="$2"
-source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
+# The prefix's services (started by its boot) trace the events into the set-up log.
+TARVO_WINE_DEBUG=+eventlog source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-env.sh"
+export WINEDEBUG=-all
+events="$TARVO_WINE_LOG"
 
 source "$(dirname "${BASH_SOURCE[0]}")/../scripts/checks.sh"
 
-# The prefix's services (started by the first Wine process after the server has ended) inherit
-# this environment and standard error.
-events="$WINEPREFIX/events.txt"
-wineserver -w
-WINEDEBUG=+eventlog wine cmd /c exit 2>"$events"
 
 name="TarvoTestEvents$$"
 work="$WINEPREFIX/drive_c/EventTest"
 mkdir -p "$work"
 cp "$service_host" "$sample_host" "$work/"
+# The controller is run from its own folder: the folder it starts in is among those the write
+# check judges (a commandline.ini there would steer it), and a build folder may lie below one
+# that everybody can write, such as /tmp.
+cd "$work"
 config() { # config EXTRA_LINES: service.cfg for the sample with these lines added
     printf 'AppName=%s\r\nAppExe=TarvoSample.exe\r\nAppHelp=|100\r\nAppRegKey=TarvoTest\r\nAppWinClass=TarvoSampleMainWindow\r\n%s' \
         "$name" "$1" >"$work/service.cfg"
