@@ -21,11 +21,7 @@ int CheckAndNotify(CONTROL& button, int state)
 // bits per pixel, else 8.
 UINT DisplayColourFlag()
 {
-    HDC screen = GetDC(nullptr);
-    int bits = screen ? GetDeviceCaps(screen, BITSPIXEL) : 0;
-    if (screen)
-        ReleaseDC(nullptr, screen);
-    switch (bits) {
+    switch (WINDOW::DisplayDepth()) {
     case 16:
         return ILC_COLOR16;
     case 24:

@@ -1,7 +1,10 @@
 #include "ui/fonts.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
+#include "diag/assert.h"
 #include "diag/logit.h"
 
 STRING DescribeFont(const LOGFONTA& font, int verticalDpi)
@@ -16,7 +19,7 @@ STRING DescribeFont(const LOGFONTA& font, int verticalDpi)
     return text;
 }
 
-STRING DescribeMessageFont()
+bool ReadMessageFont(LOGFONTA& font)
 {
     // The size of the metrics record before the padded-border field was added: every system
     // answers it, where a newer record is refused by older systems.
@@ -25,15 +28,47 @@ STRING DescribeMessageFont()
     NONCLIENTMETRICSA metrics = {};
     metrics.cbSize = METRICS_SIZE;
     if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, METRICS_SIZE, &metrics, 0)) {
-        LogPrint("DescribeMessageFont SPI_GETNONCLIENTMETRICS (%u bytes) failed, error=%lu\n", METRICS_SIZE,
-                 GetLastError());
-        return STRING();
+        LogPrint("ReadMessageFont SPI_GETNONCLIENTMETRICS (%u bytes) failed, error=%lu\n", METRICS_SIZE, GetLastError());
+        return false;
     }
+    font = metrics.lfMessageFont;
+    return true;
+}
+
+STRING DescribeMessageFont()
+{
+    LOGFONTA font = {};
+    if (!ReadMessageFont(font))
+        return STRING();
     HDC screen = GetDC(nullptr);
     int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen)
         ReleaseDC(nullptr, screen);
-    return DescribeFont(metrics.lfMessageFont, dpi);
+    return DescribeFont(font, dpi);
+}
+
+SIZE MeasureTextLines(HWND window, HFONT font, const char* text)
+{
+    SIZE size = {0, 0};
+    HDC dc = GetDC(window);
+    if (!TARVO_CHECK(dc != nullptr, "hdc", nullptr))
+        return size;
+    HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+    for (const char* line = text ? text : "";;) {
+        size_t length = strcspn(line, "\r\n");
+        SIZE extent = {};
+        GetTextExtentPoint32A(dc, length ? line : " ", length ? static_cast<int>(length) : 1, &extent);
+        size.cx = std::max(size.cx, extent.cx);
+        size.cy += extent.cy;
+        const char* end = line + length;
+        if (!*end)
+            break;
+        line = end + (end[0] == '\r' && end[1] == '\n' ? 2 : 1);
+    }
+    if (previous)
+        SelectObject(dc, previous);
+    ReleaseDC(window, dc);
+    return size;
 }
 
 namespace {

@@ -10,8 +10,15 @@
 // size rounded from the height, "B" for a weight of 700 or more, "I" for italic, "F" when the
 // pitch-and-family byte has any of the bits 0x30, then "." and the face.
 STRING DescribeFont(const LOGFONTA& font, int verticalDpi);
+// The system's message font, read with the metrics record that every system answers; false
+// when the system does not answer.
+bool ReadMessageFont(LOGFONTA& font);
 // The description of the system's message font; empty when the system does not answer.
 STRING DescribeMessageFont();
+// The size text takes in font (null: the window's device context's own) on window's device
+// context: the widest line and the sum of the line heights. Lines end at CR LF, CR or LF; an
+// empty line is as high as a blank.
+SIZE MeasureTextLines(HWND window, HFONT font, const char* text);
 
 // Font factory, the reverse of DescribeFont: builds a font from a description
 // "<points>[B][I][F].<face>" for code page 1252.

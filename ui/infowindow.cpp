@@ -85,34 +85,8 @@ SIZE INFOWINDOW::WindowSize(int textWidth, int textHeight)
 
 SIZE INFOWINDOW::MeasureText(const char* text)
 {
-    SIZE result{50, 50};
-    HDC dc = GetDC(TextArea.Hwnd());
-    if (!TARVO_CHECK(dc != nullptr, "hdc", nullptr))
-        return result;
-    HGDIOBJ previous = Font ? SelectObject(dc, Font.get()) : nullptr;
-    int width = 0, height = 0;
-    const char* line = text;
-    for (;;) {
-        const char* end = strchr(line, '\n');
-        int length = end ? static_cast<int>(end - line) : static_cast<int>(strlen(line));
-        SIZE extent{};
-        // An empty line still takes the height of one.
-        if (length == 0)
-            GetTextExtentPoint32A(dc, " ", 1, &extent);
-        else
-            GetTextExtentPoint32A(dc, line, length, &extent);
-        width = std::max<int>(width, extent.cx);
-        height += extent.cy;
-        if (!end)
-            break;
-        line = end + 1;
-    }
-    if (previous)
-        SelectObject(dc, previous);
-    ReleaseDC(TextArea.Hwnd(), dc);
-    result.cx = std::max(width, 50);
-    result.cy = 50 + height;
-    return result;
+    SIZE measured = MeasureTextLines(TextArea.Hwnd(), Font.get(), text);
+    return SIZE{std::max<LONG>(measured.cx, 50), 50 + measured.cy};
 }
 
 void INFOWINDOW::Layout(int clientWidth, int clientHeight)

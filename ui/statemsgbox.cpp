@@ -12,6 +12,7 @@
 #include "text/hash.h"
 #include "ui/control.h"
 #include "ui/dialog.h"
+#include "ui/fonts.h"
 #include "ui/viziveru.h"
 
 namespace {
@@ -30,41 +31,14 @@ struct TEXTSIZE {
     int height;
 };
 
-// Width of the widest line and the sum of the line heights in the system's message font,
-// starting from minimumWidth and 0.
+// Width of the widest line (at least minimumWidth) and the sum of the line heights in the
+// system's message font.
 TEXTSIZE MeasureText(HWND item, const STRING& text, int minimumWidth)
 {
-    TEXTSIZE size = {minimumWidth, 0};
-    HDC dc = GetDC(item);
-    if (!TARVO_CHECK(dc != nullptr, "hdc", nullptr))
-        return size;
-    NONCLIENTMETRICSA metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    UniqueFont font;
-    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
-        font.reset(CreateFontIndirectA(&metrics.lfMessageFont));
-    HGDIOBJ previous = font ? SelectObject(dc, font.get()) : nullptr;
-
-    STRING lines(text);
-    lines.Replace("\r\n", "\n");
-    lines.Replace("\r", "\n");
-    const char* line = lines.c_str();
-    for (;;) {
-        const char* end = strchr(line, '\n');
-        int length = end ? static_cast<int>(end - line) : static_cast<int>(strlen(line));
-        SIZE extent = {};
-        // An empty line is as high as a blank.
-        GetTextExtentPoint32A(dc, length ? line : " ", length ? length : 1, &extent);
-        size.width = std::max(size.width, static_cast<int>(extent.cx));
-        size.height += extent.cy;
-        if (!end)
-            break;
-        line = end + 1;
-    }
-    if (previous)
-        SelectObject(dc, previous);
-    ReleaseDC(item, dc);
-    return size;
+    LOGFONTA description = {};
+    UniqueFont font(ReadMessageFont(description) ? CreateFontIndirectA(&description) : nullptr);
+    SIZE measured = MeasureTextLines(item, font.get(), text.c_str());
+    return TEXTSIZE{std::max(minimumWidth, static_cast<int>(measured.cx)), static_cast<int>(measured.cy)};
 }
 
 LPCSTR StandardIcon(LONG_PTR iconType)
