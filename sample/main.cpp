@@ -18,9 +18,7 @@
 //   Language=n       the language number (7 German; default English)
 #include <windows.h>
 
-#include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <utility>
@@ -29,6 +27,7 @@
 #include "approot/appglobals.h"
 #include "approot/approot.h"
 #include "langids.h"
+#include "text/hash.h"
 #include "sampleids.h"
 #include "ui/dialog.h"
 #include "ui/menu.h"
@@ -62,27 +61,6 @@ std::string FolderOf(const std::string& path)
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-std::string Trim(const std::string& text)
-{
-    size_t begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string::npos) {
-        return {};
-    }
-    size_t end = text.find_last_not_of(" \t\r\n");
-    return text.substr(begin, end - begin + 1);
-}
-
-bool SameKey(const std::string& a, const char* b)
-{
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return i == a.size() && !b[i];
-}
-
 struct Settings {
     bool noWindow = false;
     bool modalDialog = false;
@@ -92,38 +70,24 @@ struct Settings {
     int language = LANG_ENGLISH;
 };
 
-// "key=value" lines; blank lines, "[section]" lines and lines starting with ';' or '#' are skipped.
+// The table format of the library (HASH): "key=value" lines, keys without regard to case,
+// comments after // or #; a missing file leaves every default.
 Settings ReadSettings(const std::string& path)
 {
     Settings settings;
-    FILE* file = std::fopen(path.c_str(), "r");
-    if (!file) {
+    HASH table;
+    if (!table.Load(path.c_str()))
         return settings;
-    }
-    char buffer[1024];
-    while (std::fgets(buffer, sizeof buffer, file)) {
-        std::string line = Trim(buffer);
-        size_t equals = line.find('=');
-        if (line.empty() || line[0] == ';' || line[0] == '#' || line[0] == '[' || equals == std::string::npos) {
-            continue;
-        }
-        std::string key = Trim(line.substr(0, equals));
-        std::string value = Trim(line.substr(equals + 1));
-        if (SameKey(key, "NoWindow")) {
-            settings.noWindow = std::atoi(value.c_str()) != 0;
-        } else if (SameKey(key, "ModalDialog")) {
-            settings.modalDialog = std::atoi(value.c_str()) != 0;
-        } else if (SameKey(key, "ExitAfterMs")) {
-            settings.exitAfterMs = std::strtoul(value.c_str(), nullptr, 10);
-        } else if (SameKey(key, "ExitCode")) {
-            settings.exitCode = std::atoi(value.c_str());
-        } else if (SameKey(key, "WindowClass") && !value.empty()) {
-            settings.windowClass = value;
-        } else if (SameKey(key, "Language")) {
-            settings.language = std::atoi(value.c_str());
-        }
-    }
-    std::fclose(file);
+    auto number = [&](const char* key, long long fallback) {
+        return table.HasKey(key) ? table.Lookup(key).ToInt() : fallback;
+    };
+    settings.noWindow = number("NoWindow", 0) != 0;
+    settings.modalDialog = number("ModalDialog", 0) != 0;
+    settings.exitAfterMs = static_cast<DWORD>(number("ExitAfterMs", 0));
+    settings.exitCode = static_cast<int>(number("ExitCode", 0));
+    if (table.HasKey("WindowClass") && table.Lookup("WindowClass").IsFilled())
+        settings.windowClass = table.Lookup("WindowClass").c_str();
+    settings.language = static_cast<int>(number("Language", LANG_ENGLISH));
     return settings;
 }
 

@@ -162,9 +162,7 @@ ServiceManagerOpener managerOpener = OpenManagerWithAllAccess;
 // The manager is declared first in ServiceHandles, so the service handle is closed first.
 ServiceHandles OpenForCommand(const char* name, DWORD access)
 {
-    ServiceHandles handles{ScHandle(managerOpener()), ScHandle()};
-    if (handles.manager)
-        handles.service.reset(OpenServiceA(handles.manager.get(), name, access));
+    ServiceHandles handles = OpenServiceHandles(ScHandle(managerOpener()), name, access);
     if (!handles)
         failure = SystemErrorText(GetLastError(), IsGerman());
     LogPrint("ServiceCommand manager ok= %d, service %s (access %lx) ok= %d\n", static_cast<bool>(handles.manager),
@@ -266,9 +264,8 @@ ServiceResult ChangeService(const STRING& word, const STRING& name)
 SERVICESTATE ReadServiceState(const char* name)
 {
     SERVICESTATE state;
-    ScHandle manager(managerOpener());
-    ScHandle service(manager ? OpenServiceA(manager.get(), name, SERVICE_QUERY_STATUS) : nullptr);
-    if (!service) {
+    ServiceHandles handles = OpenServiceHandles(ScHandle(managerOpener()), name, SERVICE_QUERY_STATUS);
+    if (!handles) {
         DWORD error = GetLastError();
         if (error != ERROR_SERVICE_DOES_NOT_EXIST)
             state.queryError = error;
@@ -277,7 +274,7 @@ SERVICESTATE ReadServiceState(const char* name)
     state.installed = true;
     SERVICE_STATUS_PROCESS status = {};
     DWORD needed = 0;
-    if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof(status),
+    if (!QueryServiceStatusEx(handles.service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof(status),
                               &needed)) {
         state.queryError = GetLastError();
         return state;

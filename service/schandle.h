@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "osys/handles.h"
 
 // Owner of a manager or service handle; closing keeps the thread's last error.
@@ -22,10 +24,16 @@ struct ServiceHandles {
     explicit operator bool() const { return static_cast<bool>(service); }
 };
 
-inline ServiceHandles OpenServiceHandles(const char* name, DWORD access)
+// Opened through the given manager, which the result takes over; a null manager gives none.
+inline ServiceHandles OpenServiceHandles(ScHandle manager, const char* name, DWORD access)
 {
-    ServiceHandles handles{OpenServiceManager(), ScHandle()};
+    ServiceHandles handles{std::move(manager), ScHandle()};
     if (handles.manager)
         handles.service.reset(OpenServiceA(handles.manager.get(), name, access));
     return handles;
+}
+
+inline ServiceHandles OpenServiceHandles(const char* name, DWORD access)
+{
+    return OpenServiceHandles(OpenServiceManager(), name, access);
 }
