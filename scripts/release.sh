@@ -1,12 +1,15 @@
 #!/bin/bash
 # Builds the release (preset "mingw", folder build-release/), checks that a second build of
 # service.exe in another folder gives the same bytes, and writes
-# dist/tarvo-service-<version>-win64.zip with its SHA-256 checksum file beside it. Both builds
+# dist/tarvo-service-<version>-win64.zip and the Windows Installer package
+# dist/tarvo-service-<version>-win64.msi (packaging/tarvo-service.wxs, built with wixl from the
+# same files), each with its SHA-256 checksum file beside it. Both builds
 # leave the compiler cache out: a cache that shares objects between folders rewrites the source
 # paths in them, so their __FILE__ texts would depend on the folder.
 #   --build-dir DIR  package the programs already built in DIR: no build and no second build
 #   --dist DIR       write the archive and its checksum file to DIR instead of dist/
 #   --dry-run        print the archive entries and write nothing
+#   --version V      package as version V instead of the project's (to test an upgrade)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -14,16 +17,19 @@ cd "$root"
 build=""
 dist="$root/dist"
 dry_run=0
+version_override=""
+second=""
 while [ $# -gt 0 ]; do
     case "$1" in
         --build-dir) build="$(cd "$2" && pwd)"; shift 2 ;;
         --dist) dist="$2"; shift 2 ;;
         --dry-run) dry_run=1; shift ;;
+        --version) version_override="$2"; shift 2 ;;
         *) echo "release: unknown option $1" >&2; exit 2 ;;
     esac
 done
 
-version="$(sed -n 's/^project(.* VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)"
+version="${version_override:-$(sed -n 's/^project(.* VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLists.txt)}"
 if [ -z "$version" ]; then
     echo "release: no project version in CMakeLists.txt" >&2
     exit 1
@@ -98,3 +104,24 @@ with zipfile.ZipFile(sys.argv[1], "w") as archive:
 (cd "$dist" && sha256sum "$name.zip" >"$name.zip.sha256")
 echo "release: $dist/$name.zip"
 cat "$dist/$name.zip.sha256"
+
+# The Windows Installer package of the same files, from a folder laid out like the archive. The
+# product code follows from the version: a new one for every version, the same for a rebuild.
+stage="$(mktemp -d)"
+trap 'rm -rf "$stage" ${second:+"$second"}' EXIT
+while IFS=$'\t' read -r entry file; do
+    mkdir -p "$stage/$(dirname "$entry")"
+    cp "$file" "$stage/$entry"
+done <<<"$list"
+product_code="$(python3 -c 'import sys, uuid
+print(str(uuid.uuid5(uuid.UUID("E33EBC87-17F0-508A-A752-29EA589AA323"), "tarvo-service-" + sys.argv[1])).upper())' "$version")"
+dist_path="$(cd "$dist" && pwd)"
+(cd "$stage/$name" && wixl -a x64 -D Version="$version" -D ProductCode="$product_code" -D Stage=. \
+    -o "$dist_path/$name.msi" "$root/packaging/tarvo-service.wxs")
+# wixl does not write the component attribute that keeps an existing file (never overwrite):
+# service.cfg is an administrator's to change, and an upgrade must keep it. 384 = 64-bit (256)
+# and never overwrite (128).
+msibuild "$dist/$name.msi" -q "UPDATE \`Component\` SET \`Attributes\` = 384 WHERE \`Component\` = 'ServiceCfg'"
+(cd "$dist" && sha256sum "$name.msi" >"$name.msi.sha256")
+echo "release: $dist/$name.msi"
+cat "$dist/$name.msi.sha256"

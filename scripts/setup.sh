@@ -14,6 +14,7 @@ packages=(
     xvfb x11-utils         # a display for windows and message boxes; xdpyinfo to wait for it
     fp-utils               # chmcmd, which compiles the help file the help-file tests show
     python3                # the release script writes its zip with Python's zipfile
+    wixl msitools          # build the release's Windows Installer package, and amend a table
 )
 
 missing=()

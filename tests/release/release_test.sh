@@ -28,6 +28,7 @@ diff -u "$work/expected" "$work/dry-run" || fail "the dry run lists other entrie
 zip="$work/first/$name.zip"
 (cd "$work/first" && sha256sum -c --quiet "$name.zip.sha256") || fail "the checksum file does not match"
 grep -qx "[0-9a-f]\{64\}  $name.zip" "$work/first/$name.zip.sha256" || fail "the checksum file is not in sha256sum format"
+(cd "$work/first" && sha256sum -c --quiet "$name.msi.sha256") || fail "the package's checksum file does not match"
 
 # The archive holds exactly the expected entries, each with the bytes of its file.
 python3 -c '
