@@ -247,34 +247,10 @@ TEST(ControllerDialog, GermanWithTheInformationWindow)
     RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
 }
 
-// Done with the information window still open keeps its ticked box: the next run shows the
-// dialog alone.
-TEST(ControllerDialog, TheTickIsKeptWhenDoneEndsTheDialogFirst)
+// Opens the dialog with its information window, ticks "do not show again" and ends the dialog
+// with Done while the window is still open; the next run must show the dialog alone.
+void TickThenDoneKeepsTheChoice(ControllerFolder& controller)
 {
-    const std::string name = rig::UniqueServiceName("DialogTick");
-    const std::string key = "Software\\Tarvo\\" + name;
-    ControllerFolder controller("dialog-tick");
-    ASSERT_TRUE(controller.WriteConfig(ConfigText(With(With(RequiredEntries(name), "AppRegKey", name), "AppHelp", "|100"))));
-    {
-        DialogRun run(controller, "/CONFIG");
-        ASSERT_TRUE(run.started);
-        run.dialog = run.Find("#32770");
-        ASSERT_TRUE(run.dialog);
-        HWND info = run.Find("TarvoWinClassInfoWindow");
-        ASSERT_TRUE(info);
-        SendMessageA(GetDlgItem(info, 1002), BM_CLICK, 0, 0);
-        EXPECT_EQ(run.Done(), kExitOk);
-    }
-    ExpectDialogAlone(controller);
-    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-}
-
-// An empty AppRegKey keeps the choice in Software\Tarvo itself.
-TEST(ControllerDialog, AnEmptyAppRegKeyStillKeepsTheChoice)
-{
-    ControllerFolder controller("dialog-emptykey");
-    ASSERT_TRUE(controller.WriteConfig(
-        ConfigText(With(With(RequiredEntries(rig::UniqueServiceName("DialogEmptyKey")), "AppRegKey", ""), "AppHelp", "|100"))));
     {
         DialogRun run(controller, "/CONFIG");
         ASSERT_TRUE(run.started);
@@ -288,6 +264,25 @@ TEST(ControllerDialog, AnEmptyAppRegKeyStillKeepsTheChoice)
         EXPECT_EQ(run.Done(), kExitOk);
     }
     ExpectDialogAlone(controller);
+}
+
+TEST(ControllerDialog, TheTickIsKeptWhenDoneEndsTheDialogFirst)
+{
+    const std::string name = rig::UniqueServiceName("DialogTick");
+    const std::string key = "Software\\Tarvo\\" + name;
+    ControllerFolder controller("dialog-tick");
+    ASSERT_TRUE(controller.WriteConfig(ConfigText(With(With(RequiredEntries(name), "AppRegKey", name), "AppHelp", "|100"))));
+    TickThenDoneKeepsTheChoice(controller);
+    RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+}
+
+// An empty AppRegKey keeps the choice in Software\Tarvo itself.
+TEST(ControllerDialog, AnEmptyAppRegKeyStillKeepsTheChoice)
+{
+    ControllerFolder controller("dialog-emptykey");
+    ASSERT_TRUE(controller.WriteConfig(
+        ConfigText(With(With(RequiredEntries(rig::UniqueServiceName("DialogEmptyKey")), "AppRegKey", ""), "AppHelp", "|100"))));
+    TickThenDoneKeepsTheChoice(controller);
     HKEY tarvo = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Tarvo", 0, KEY_SET_VALUE, &tarvo), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteValueA(tarvo, "DontShowAgainSrvCtrl"), ERROR_SUCCESS);
