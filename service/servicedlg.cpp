@@ -34,6 +34,7 @@ const StateRow STATE_ROWS[] = {
     {"Service installed, running", "Service installiert, gestartet", {OFF, OFF, OFF, ON}},
     {"Service installed, continue pending", "Service installiert, Forts. ausstehend", {KEEP, KEEP, KEEP, KEEP}},
     {"Service installed, pause pending", "Service installiert, Pause ausstehend", {KEEP, KEEP, KEEP, KEEP}},
+    // "intsalliert" is kept as it is: administrators' documentation and screenshots show this text.
     {"Service installed, paused", "Service intsalliert, angehalten", {OFF, OFF, ON, ON}},
 };
 constexpr int STATE_COUNT = sizeof(STATE_ROWS) / sizeof(STATE_ROWS[0]);
@@ -61,6 +62,7 @@ HWND infoWindow = nullptr;
 STRING ResultMessage(bool succeeded, const char* word)
 {
     bool german = IsGerman();
+    // "sucessfully" is kept as it is: scripts and documentation look for this very text.
     STRING text = succeeded ? (german ? "Service wurde erfolgreich *." : "Service * sucessfully.")
                             : (german ? "Service konnte nicht * werden." : "Service cannot be *.");
     const char* replacement = "<null>";

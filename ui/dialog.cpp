@@ -223,6 +223,9 @@ INT_PTR DIALOG::ModalLoop()
         }
         if (GetHelpFile().PreTranslate(&message))
             continue;
+        // Kept on purpose: the end message is dispatched before the loop ends, so it reaches
+        // OnUserMessage like any other, and end messages after the first one reach the dialog
+        // as ordinary messages once the loop has ended.
         MSG copy = message;
         TranslateMessage(&message);
         DispatchMessageA(&message);

@@ -249,7 +249,7 @@ LRESULT WINDOW::RouteCommand(WPARAM wParam, LPARAM lParam)
     case BN_CLICKED: {
         LRESULT result = 0;
         if (sender.IsButton())
-            result = (id == 9 || id == 0xFFFC) ? OnHelp() : OnButton(id);
+            result = (id == IDHELP || id == 0xFFFC) ? OnHelp() : OnButton(id);
         if (!result)
             result = OnNotify(0, sender, 0);
         return result;
@@ -279,10 +279,14 @@ LRESULT ChangeAnswer(int handlerResult)
 LRESULT WINDOW::RouteNotify(const NMHDR* header, LPARAM lParam)
 {
     // The notification codes as the signed numbers the handlers receive.
-    constexpr int CLICKED_TWICE = -3, RETURN_KEY = -4, RIGHT_CLICK = -5;
-    constexpr int LIST_ITEM_CHANGED = -101, LIST_COLUMN_CLICK = -108, LIST_KEY_DOWN = -155;
-    constexpr int TAB_SELECTION_CHANGED = -551, TAB_SELECTION_CHANGING = -552;
-    constexpr int TREE_SELECTION_CHANGED = -402, UPDOWN_POSITION = -722, TOOLTIP_TEXT = -520;
+    constexpr int CLICKED_TWICE = static_cast<int>(NM_DBLCLK), RETURN_KEY = static_cast<int>(NM_RETURN),
+                  RIGHT_CLICK = static_cast<int>(NM_RCLICK);
+    constexpr int LIST_ITEM_CHANGED = static_cast<int>(LVN_ITEMCHANGED),
+                  LIST_COLUMN_CLICK = static_cast<int>(LVN_COLUMNCLICK), LIST_KEY_DOWN = static_cast<int>(LVN_KEYDOWN);
+    constexpr int TAB_SELECTION_CHANGED = static_cast<int>(TCN_SELCHANGE),
+                  TAB_SELECTION_CHANGING = static_cast<int>(TCN_SELCHANGING);
+    constexpr int TREE_SELECTION_CHANGED = static_cast<int>(TVN_SELCHANGEDA),
+                  UPDOWN_POSITION = static_cast<int>(UDN_DELTAPOS), TOOLTIP_TEXT = static_cast<int>(TTN_GETDISPINFOA);
     int code = static_cast<int>(header->code);
     CONTROL sender(header->hwndFrom, -1);
     if (sender.IsListView()) {
