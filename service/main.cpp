@@ -81,12 +81,11 @@ STRING MissingKeyHint(const char* path, const char* key, bool german)
     return STRING("");
 }
 
-// Loads the configuration table; the empty text when it passes every check, else which check
-// failed.
-STRING LoadConfig()
+// Loads the configuration table from path; the empty text when it passes every check, else
+// which check failed.
+STRING LoadConfig(const STRING& path)
 {
     bool german = IsGerman();
-    STRING path = ConfigFileName();
     if (!FILENAME(path.c_str()).IsFile())
         return german ? "nicht gefunden" : "not found";
     HASH& config = ServiceConfig();
@@ -102,9 +101,9 @@ STRING LoadConfig()
     return STRING("");
 }
 
-int ConfigError(const STRING& why)
+int ConfigError(const STRING& path, const STRING& why)
 {
-    SayLine(ConfigErrorLine(FILENAME(ConfigFileName().c_str()).GetFullName(), why, IsGerman()));
+    SayLine(ConfigErrorLine(FILENAME(path.c_str()).GetFullName(), why, IsGerman()));
     VIZIVERU::ErrorMsgBox(nullptr, CONTROLLER_TITLE,
                           IsGerman() ? "Service.cfg nicht gefunden oder fehlerhaft."
                                      : "Service.cfg not found or wrong.");
@@ -496,9 +495,10 @@ int ServiceCommand(STRING word)
 
 int AppMain(int, char**, char**)
 {
-    STRING configProblem = LoadConfig();
+    STRING configPath = ConfigFileName();
+    STRING configProblem = LoadConfig(configPath);
     if (configProblem.IsFilled())
-        return ConfigError(configProblem);
+        return ConfigError(configPath, configProblem);
     HASH& config = ServiceConfig();
     // The default lives in memory only; the configuration file is never written.
     if (!config.HasKey("ADVGUI"))

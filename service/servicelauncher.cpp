@@ -153,6 +153,12 @@ void SERVICELAUNCHER::Run()
 {
     if (!configValid)
         return;
+    RunApplication();
+    Event(EVENTLOG_INFORMATION_TYPE, MSG_SERVICE_STOPPED, {serviceName});
+}
+
+void SERVICELAUNCHER::RunApplication()
+{
     STRING directory = FILENAME("<self>").GetPath();
     FILENAME application(ApplicationPath().c_str());
     STRING workdir = WorkingDirectory(directory);
@@ -167,7 +173,6 @@ void SERVICELAUNCHER::Run()
                  application.c_str());
         Event(EVENTLOG_ERROR_TYPE, MSG_WRITE_CHECK_REFUSED, {refusal.c_str()});
         SetExitCodes(ERROR_ACCESS_DENIED, 0);
-        Event(EVENTLOG_INFORMATION_TYPE, MSG_SERVICE_STOPPED, {serviceName});
         return;
     }
     // The application must open its window on this process's desktop, or OnStop cannot find
@@ -194,7 +199,6 @@ void SERVICELAUNCHER::Run()
     }
     LogPrint("SERVICELAUNCHER::Run done\n");
     ReportHowTheApplicationEnded(application.c_str(), started != 0, startError, exitCode);
-    Event(EVENTLOG_INFORMATION_TYPE, MSG_SERVICE_STOPPED, {serviceName});
 }
 
 // The manager's recovery actions fire only when the stopped report carries an error, so an

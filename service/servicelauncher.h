@@ -68,6 +68,8 @@ public:
     static STRING WorkingDirectory(const STRING& programDirectory);
 
 private:
+    // Checks, starts and waits for the application; sets the exit codes of the stopped report.
+    void RunApplication();
     void ReportHowTheApplicationEnded(const char* application, bool started, DWORD startError, int exitCode);
     // Posts the quit request to the application's window.
     void AskApplicationToQuit();
