@@ -15,6 +15,7 @@
 //   ExitCode=n       the exit code of that end by itself (default 0); a quit from outside ends with 0
 //   WindowClass=...  register and create another window class
 //   ModalDialog=1    once the window is shown, keep a modal dialog open until asked to quit
+//   WindowAfterMs=n  wait n milliseconds before opening the window (a slow start)
 //   Language=n       the language number (7 German; default English)
 #include <windows.h>
 
@@ -65,6 +66,7 @@ struct Settings {
     bool noWindow = false;
     bool modalDialog = false;
     DWORD exitAfterMs = 0; // 0: no time limit
+    DWORD windowAfterMs = 0;
     int exitCode = 0;      // when it ends by itself
     std::string windowClass = kDefaultWindowClass;
     int language = LANG_ENGLISH;
@@ -85,6 +87,7 @@ Settings ReadSettings(const std::string& path)
     settings.modalDialog = number("ModalDialog", 0) != 0;
     settings.exitAfterMs = static_cast<DWORD>(number("ExitAfterMs", 0));
     settings.exitCode = static_cast<int>(number("ExitCode", 0));
+    settings.windowAfterMs = static_cast<DWORD>(number("WindowAfterMs", 0));
     if (table.HasKey("WindowClass") && table.Lookup("WindowClass").IsFilled())
         settings.windowClass = table.Lookup("WindowClass").c_str();
     settings.language = static_cast<int>(number("Language", LANG_ENGLISH));
@@ -280,6 +283,7 @@ int AppMain(int, char**, char**)
     lines.push_back(std::string("Arguments: ").append(arguments.empty() ? "(none)" : arguments));
     lines.push_back(std::string("Working directory: ").append(cwd));
     lines.push_back(asService ? "Started by the Tarvo service." : "Started by a user.");
+    Sleep(settings.windowAfterMs);
     SampleWindow window(settings.windowClass, std::move(lines), settings.exitAfterMs, settings.exitCode);
     if (!window.IsValid()) {
         record.Write("window error", std::to_string(GetLastError()));

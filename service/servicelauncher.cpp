@@ -54,6 +54,9 @@ DWORD AcceptedControls()
 
 // How often a pending stop tells the manager that it goes on.
 constexpr DWORD STOP_PROGRESS_INTERVAL_MS = 1000;
+// How often a stop that found no window of the application looks again: a stop that comes
+// right after the start may come before the application has opened its window.
+constexpr DWORD QUIT_RETRY_INTERVAL_MS = 100;
 
 } // namespace
 
@@ -186,12 +189,7 @@ void SERVICELAUNCHER::RunApplication()
         UniqueHandle running(process.hProcess), thread(process.hThread);
         Event(EVENTLOG_INFORMATION_TYPE, MSG_APPLICATION_STARTED,
               {application.c_str(), STRING(static_cast<int>(process.dwProcessId)).c_str()});
-        // The application is never killed: a stop waits for it, telling the manager every
-        // second that the stop goes on.
-        DWORD waited;
-        while ((waited = WaitForSingleObject(running.get(), STOP_PROGRESS_INTERVAL_MS)) == WAIT_TIMEOUT)
-            if (StopRequested())
-                ReportStopProgress();
+        DWORD waited = WaitForApplication(running.get());
         DWORD code = 0;
         // An end that cannot be read keeps -8 and counts as a failure.
         if (waited == WAIT_OBJECT_0 && GetExitCodeProcess(running.get(), &code))
@@ -199,6 +197,27 @@ void SERVICELAUNCHER::RunApplication()
     }
     LogPrint("SERVICELAUNCHER::Run done\n");
     ReportHowTheApplicationEnded(application.c_str(), started != 0, startError, exitCode);
+}
+
+// The application is never killed: a stop waits for it, telling the manager every second that
+// the stop goes on, and asks it again until its window has been found.
+DWORD SERVICELAUNCHER::WaitForApplication(HANDLE process)
+{
+    ULONGLONG lastProgress = GetTickCount64();
+    for (;;) {
+        bool looking = StopRequested() && !quitPosted;
+        DWORD waited = WaitForSingleObject(process, looking ? QUIT_RETRY_INTERVAL_MS : STOP_PROGRESS_INTERVAL_MS);
+        if (waited != WAIT_TIMEOUT)
+            return waited;
+        if (!StopRequested())
+            continue;
+        if (!quitPosted)
+            AskApplicationToQuit(false);
+        if (GetTickCount64() - lastProgress >= STOP_PROGRESS_INTERVAL_MS) {
+            ReportStopProgress();
+            lastProgress = GetTickCount64();
+        }
+    }
 }
 
 // The manager's recovery actions fire only when the stopped report carries an error, so an
@@ -249,10 +268,10 @@ void SERVICELAUNCHER::OnStop()
 {
     Event(EVENTLOG_INFORMATION_TYPE, MSG_STOP_REQUESTED,
           {StopControl() == SERVICE_CONTROL_PRESHUTDOWN ? "preshutdown" : "stop"});
-    AskApplicationToQuit();
+    AskApplicationToQuit(true);
 }
 
-void SERVICELAUNCHER::AskApplicationToQuit()
+void SERVICELAUNCHER::AskApplicationToQuit(bool logMissing)
 {
     // Any program on the desktop may register the class too: only a window of a process this
     // one started is the application's.
@@ -265,10 +284,11 @@ void SERVICELAUNCHER::AskApplicationToQuit()
         LogPrint("SERVICELAUNCHER::OnStop passes over %p of %s: its process %lu was not started here\n",
                  static_cast<void*>(window), windowClass, static_cast<unsigned long>(owner));
     }
-    LogPrint("SERVICELAUNCHER::OnStop window of %s= %p%s\n", windowClass, static_cast<void*>(window),
-             window ? "" : ": the application has none");
-    if (window)
-        PostMessageA(window, WM_QUIT, 0, 0);
+    if (window || logMissing)
+        LogPrint("SERVICELAUNCHER::OnStop window of %s= %p%s\n", windowClass, static_cast<void*>(window),
+                 window ? "" : ": the application has none (yet)");
+    if (window && PostMessageA(window, WM_QUIT, 0, 0))
+        quitPosted = true;
 }
 
 void SERVICELAUNCHER::OnInterrogate() {}
@@ -278,7 +298,7 @@ void SERVICELAUNCHER::OnContinue() {}
 void SERVICELAUNCHER::OnShutdown()
 {
     Event(EVENTLOG_INFORMATION_TYPE, MSG_STOP_REQUESTED, {"shutdown"});
-    AskApplicationToQuit();
+    AskApplicationToQuit(true);
 }
 
 int SERVICELAUNCHER::OnUserControl(DWORD)

@@ -2,6 +2,7 @@
 // as the service runs and asks it to quit through its main window when the service stops.
 #pragma once
 
+#include <atomic>
 #include <initializer_list>
 
 #include "service/servicewrapper.h"
@@ -30,7 +31,8 @@ public:
     void Run() override;
     BOOL OnInit() override;
     // Posts WM_QUIT to the application's main window (a top-level window of the class that
-    // belongs to a process this one started); does not wait.
+    // belongs to a process this one started); does not wait. When the application has no such
+    // window yet, Run looks again every 100 ms until it has one or has ended.
     void OnStop() override;
     void OnInterrogate() override;
     void OnPause() override;
@@ -71,14 +73,20 @@ private:
     // Checks, starts and waits for the application; sets the exit codes of the stopped report.
     void RunApplication();
     void ReportHowTheApplicationEnded(const char* application, bool started, DWORD startError, int exitCode);
-    // Posts the quit request to the application's window.
-    void AskApplicationToQuit();
+    // Waits for the application's process to end; returns the wait's result.
+    DWORD WaitForApplication(HANDLE process);
+    // Posts the quit request to the application's window when it has one; logs a missing one
+    // when asked to.
+    void AskApplicationToQuit(bool logMissing);
     // One entry in the event log under the service's name.
     void Event(WORD type, DWORD id, std::initializer_list<const char*> strings);
 
     char programPath[PROGRAM_PATH_SIZE] = {};
     char windowClass[WINDOW_CLASS_SIZE] = {};
     bool configValid = false;
+    // Set once the quit request reached the application's window (by the control handler's
+    // thread or the waiting one).
+    std::atomic<bool> quitPosted{false};
     STRING configRefusal;
     STRING configFile;
 };

@@ -93,6 +93,19 @@ TEST_F(ServiceRole, StopEndsAnApplicationThatShowsAModalDialog)
     EXPECT_EQ(ended.Value("end"), "WM_QUIT");
 }
 
+// A stop right after the start can come before the application has opened its window: the
+// service looks for it until it can ask it to quit, and the stop completes.
+TEST_F(ServiceRole, StopBeforeTheApplicationHasItsWindowStillEndsIt)
+{
+    WriteSampleSettings("WindowAfterMs=1500\r\n");
+    ExpectNoBox(controller.Run({"/start"}), kExitOk);
+    ASSERT_TRUE(WaitForRecordKey(RecordPath(), "language", kStateTimeoutMs));
+    EXPECT_FALSE(SampleRecord().Has("window"));
+    ExpectNoBox(controller.Run({"/stop"}), kExitOk);
+    EXPECT_EQ(State(), static_cast<DWORD>(SERVICE_STOPPED)) << StateName();
+    EXPECT_EQ(SampleRecord().Value("end"), "WM_QUIT");
+}
+
 // The service runs exactly as long as the application: when it ends by itself, the service stops.
 TEST_F(ServiceRole, ApplicationEndingStopsTheService)
 {
