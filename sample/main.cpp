@@ -128,6 +128,9 @@ public:
           lines(std::move(lines)), exitAfterMs(exitAfterMs), timerExitCode(exitCode)
     {
     }
+    // A quit from outside leaves the window open: it goes while this object is whole, so that
+    // OnDestroy takes the notification icon away.
+    ~SampleWindow() override { Destroy(); }
 
     // The notification-area icon with its menu; false when the notification area refused it.
     bool AddTrayIcon()

@@ -9,6 +9,7 @@
 #include "ui/fonts.h"
 #include "ui/helpfile.h"
 #include "ui/modules.h"
+#include "ui/winprocedure.h"
 
 std::vector<unsigned char> LoadDialogTemplate(HMODULE module, int id)
 {
@@ -75,7 +76,7 @@ DIALOG::DIALOG(int templateId, HWND parent, HMODULE module)
     std::vector<unsigned char> copy = LoadDialogTemplate(module, templateId);
     if (!copy.empty()) {
         hWnd = CreateDialogIndirectParamA(module, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), parent,
-                                          DialogProcedure, reinterpret_cast<LPARAM>(this));
+                                          DialogProcedure, reinterpret_cast<LPARAM>(static_cast<BASEWINDOW*>(this)));
         AutoDestroy = 1;
     }
     if (!TARVO_CHECK_FORMAT(hWnd != nullptr, "this->hWnd", "%lu", static_cast<unsigned long>(templateId)))
@@ -107,40 +108,27 @@ int DIALOG::OnClose()
 
 INT_PTR CALLBACK DIALOG::DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_INITDIALOG && lParam) {
-        auto* dialog = reinterpret_cast<DIALOG*>(lParam);
-        dialog->hWnd = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
-        ::PostMessageA(window, MSG_POSTCREATE, 0, 0);
-    }
-    auto* dialog = reinterpret_cast<DIALOG*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message == WM_INITDIALOG && lParam)
+        WINPROCEDURE::LinkDialog(window, reinterpret_cast<BASEWINDOW*>(lParam));
+    auto* dialog = static_cast<DIALOG*>(WINPROCEDURE::LinkedObject(window));
     if (!dialog)
         return 0;
-    try {
-        LRESULT hooked = dialog->Hook ? dialog->Hook(window, message, wParam, lParam) : 0;
-        LogHotkey(message, wParam, lParam);
-        // WM_DESTROY reaches the dialog's own routing exactly once, even when the hook claims it.
-        if (message == WM_DESTROY) {
-            INT_PTR result = dialog->DIALOG::DialogProc(message, wParam, lParam);
-            return hooked ? hooked : result;
-        }
-        if (hooked)
-            return hooked;
-        return dialog->DialogProc(message, wParam, lParam);
-    } catch (...) {
-        LogPrint("DIALOG::DialogProcedure exception in message %04x\n", message);
-        return 0;
-    }
+    return WINPROCEDURE::Dispatch("DIALOG::DialogProcedure", *dialog, window, message, wParam, lParam,
+                                  [&](LRESULT hooked) -> LRESULT {
+                                      // WM_DESTROY reaches the dialog's own routing exactly once,
+                                      // even when the hook claims it.
+                                      if (message == WM_DESTROY) {
+                                          INT_PTR result = dialog->DIALOG::DialogProc(message, wParam, lParam);
+                                          return hooked ? hooked : result;
+                                      }
+                                      return hooked ? hooked : dialog->DialogProc(message, wParam, lParam);
+                                  });
 }
 
 INT_PTR DIALOG::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (IsRoutedDialogMessage(message)) {
-        LRESULT result = WINDOW::WinProc(message, wParam, lParam);
-        if (message == WM_NOTIFY)
-            SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
-        return result;
-    }
+    if (IsRoutedDialogMessage(message))
+        return WINPROCEDURE::DialogAnswer(hWnd, message, WINDOW::WinProc(message, wParam, lParam));
     switch (message) {
     case WM_INITDIALOG: {
         if (!lParam) {

@@ -15,6 +15,7 @@
 #include "ui/dialog.h"
 #include "ui/helpfile.h"
 #include "ui/modules.h"
+#include "ui/winprocedure.h"
 
 namespace {
 
@@ -187,11 +188,19 @@ WINDOW::WINDOW(DWORD style, const char* title, int x, int y, int width, int heig
 
 WINDOW::~WINDOW()
 {
+    HWND window = hWnd;
     if (AutoDestroy) {
         if (LogIsEnabled())
             LogPrint("WINDOW::~WINDOW auto-destroying %s %d\n", GetText().c_str(), WindowId);
         BASEWINDOW::Destroy();
     }
+    // A window still linked to this object (not destroyed here, or its destruction refused, as
+    // for a window of another thread) would route its next message to freed memory: report the
+    // fault and cut the link, so that the window goes on with the system's default handling.
+    bool linked = window && IsWindow(window) && WINPROCEDURE::LinkedObject(window) == this;
+    TARVO_CHECK(!linked, "!IsWindow(this->hWnd)", nullptr);
+    if (linked)
+        WINPROCEDURE::Unlink(window, this);
     hWnd = nullptr;
 }
 
@@ -776,7 +785,7 @@ CHILDWINDOW::CHILDWINDOW(HWND parent, int templateId, int controlId, HMODULE mod
     std::vector<unsigned char> copy = LoadDialogTemplate(module, templateId);
     if (!copy.empty()) {
         hWnd = CreateDialogIndirectParamA(module, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), parent,
-                                          ChildDialogProcedure, reinterpret_cast<LPARAM>(this));
+                                          ChildDialogProcedure, reinterpret_cast<LPARAM>(static_cast<BASEWINDOW*>(this)));
         AutoDestroy = hWnd != nullptr;
     }
     if (!TARVO_CHECK_FORMAT(hWnd != nullptr, "this->hWnd", "%lu", static_cast<unsigned long>(templateId)))
@@ -794,26 +803,19 @@ CHILDWINDOW::~CHILDWINDOW() = default;
 INT_PTR CALLBACK CHILDWINDOW::ChildDialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_INITDIALOG && lParam) {
-        auto* object = reinterpret_cast<CHILDWINDOW*>(lParam);
-        object->hWnd = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
-        ::PostMessageA(window, MSG_POSTCREATE, 0, 0);
+        WINPROCEDURE::LinkDialog(window, reinterpret_cast<BASEWINDOW*>(lParam));
         return TRUE;
     }
-    auto* object = reinterpret_cast<CHILDWINDOW*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    BASEWINDOW* object = WINPROCEDURE::LinkedObject(window);
     if (!object)
         return 0;
-    try {
-        LRESULT hooked = object->Hook ? object->Hook(window, message, wParam, lParam) : 0;
-        LogHotkey(message, wParam, lParam);
-        if (message != WM_DESTROY && message != MSG_POSTCREATE && (hooked || !IsRoutedDialogMessage(message)))
-            return hooked;
-        LRESULT result = object->WinProc(message, wParam, lParam);
-        if (message == WM_NOTIFY)
-            SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
-        return hooked ? hooked : result;
-    } catch (...) {
-        LogPrint("CHILDWINDOW::ChildDialogProcedure exception in message %04x\n", message);
-        return 0;
-    }
+    return WINPROCEDURE::Dispatch("CHILDWINDOW::ChildDialogProcedure", *object, window, message, wParam, lParam,
+                                  [&](LRESULT hooked) -> LRESULT {
+                                      if (message != WM_DESTROY && message != MSG_POSTCREATE &&
+                                          (hooked || !IsRoutedDialogMessage(message)))
+                                          return hooked;
+                                      LRESULT result = WINPROCEDURE::DialogAnswer(
+                                          window, message, object->WinProc(message, wParam, lParam));
+                                      return hooked ? hooked : result;
+                                  });
 }

@@ -77,6 +77,12 @@ protected:
     BASEWINDOW& operator=(const BASEWINDOW&) = delete;
 };
 
+// Lifetime: a window that routes to its object must be gone before the object is. The WINDOW
+// destructor destroys a window it owns (AutoDestroy), but by then the derived parts of the
+// object are destroyed and WM_DESTROY reaches only WINDOW's own handlers: a class whose
+// handlers must see it destroys the window in its own destructor, as DIALOG does. A window
+// still linked to the object after its destructor (one it does not own) is a fault: a check
+// reports it and the link is cut.
 class WINDOW : public BASEWINDOW {
 public:
     int AutoDestroy = 0; // set when a constructor created the native window: the destructor destroys it

@@ -13,10 +13,13 @@
 #include "text/stringarray.h"
 #include "ui/control.h"
 #include "ui/keyboard.h"
+#include "ui/winprocedure.h"
 
 namespace {
 
-WHEELSTATE wheel;
+// The wheel goes to the focus window of one thread at a time, and the accumulator drops its
+// remainder when the window changes: one state per thread.
+thread_local WHEELSTATE wheel;
 
 // The drop functions live in shell32, which is bound at first use: a program that never
 // accepts dropped files does not load it at its start.
@@ -82,25 +85,16 @@ bool MapScrollCode(int& code, int& position, int minimum, int maximum)
 LRESULT CALLBACK BASEWINDOW::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CREATE && lParam) {
-        auto* object = static_cast<BASEWINDOW*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        if (object) {
-            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
-            object->hWnd = window;
-        }
+        if (auto* object = static_cast<BASEWINDOW*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams))
+            WINPROCEDURE::Link(window, object);
     }
-    auto* object = reinterpret_cast<BASEWINDOW*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    BASEWINDOW* object = WINPROCEDURE::LinkedObject(window);
     if (!object)
         return DefWindowProcA(window, message, wParam, lParam);
-    try {
-        LRESULT hooked = object->Hook ? object->Hook(window, message, wParam, lParam) : 0;
-        LogHotkey(message, wParam, lParam);
-        // WM_DESTROY reaches the routing once, whatever the hook answered: the routing's
-        // result is always or-ed with the hook's.
-        return object->WinProc(message, wParam, lParam) | hooked;
-    } catch (...) {
-        LogPrint("BASEWINDOW::WindowProcedure exception in message %04x\n", message);
-        return 0;
-    }
+    // WM_DESTROY reaches the routing once, whatever the hook answered: the routing's result is
+    // always or-ed with the hook's.
+    return WINPROCEDURE::Dispatch("BASEWINDOW::WindowProcedure", *object, window, message, wParam, lParam,
+                                  [&](LRESULT hooked) { return object->WinProc(message, wParam, lParam) | hooked; });
 }
 
 // ---------------------------------------------------------------------------------------

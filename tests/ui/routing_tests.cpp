@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <commctrl.h>
@@ -9,6 +10,7 @@
 
 #include "diag/assert.h"
 #include "diag/logit.h"
+#include "checkrecorder.h"
 #include "scratch.h"
 #include "text/stringarray.h"
 #include "ui/control.h"
@@ -119,6 +121,33 @@ TEST(WindowRouting, TheHooksResultJoinsTheRoutings)
     EXPECT_EQ(window.Hook, nullptr);
 }
 
+// A window that routes to its object must not outlive it: an owned window goes with the
+// object; one the object does not own is reported and cut loose, so that its next message
+// reaches no freed object.
+TEST(WindowRouting, AWindowThatOutlivesItsObjectIsReportedAndUnlinked)
+{
+    rig::CheckRecorder checks;
+    HWND owned = nullptr;
+    {
+        RECORDER window;
+        owned = window.Hwnd();
+    }
+    EXPECT_FALSE(IsWindow(owned));
+    EXPECT_EQ(checks.Total(), 0u);
+
+    HWND kept = nullptr;
+    {
+        RECORDER window;
+        window.AutoDestroy = 0;
+        kept = window.Hwnd();
+    }
+    EXPECT_EQ(checks.Conditions(), std::vector<std::string>{"!IsWindow(this->hWnd)"});
+    ASSERT_TRUE(IsWindow(kept));
+    EXPECT_EQ(GetWindowLongPtrA(kept, GWLP_USERDATA), 0);
+    EXPECT_EQ(SendMessageA(kept, WM_USER + 7, 0, 0), 0); // the system's default now
+    DestroyWindow(kept);
+}
+
 TEST(WindowRouting, HelpShowsTheTopicMappedToTheWindowsId)
 {
     rig::ScratchFolder folder("windowhelp");
@@ -159,6 +188,27 @@ TEST(WindowRouting, WheelNotchesAccumulatePerWindowAndDirection)
         for (const STEP& step : scenarios[s])
             EXPECT_EQ(wheel(*step.window, step.delta), step.notches) << "scenario " << s;
     }
+}
+
+// The wheel's remainder belongs to the thread whose window received it: a wheel message to a
+// window of another thread leaves it alone.
+TEST(WindowRouting, EachThreadKeepsItsOwnWheelRemainder)
+{
+    auto notches = [](RECORDER& window, int delta) {
+        window.calls.clear();
+        window.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(delta))), 0);
+        return window.calls.size() == 1 ? static_cast<int>(window.calls[0].b) : -99;
+    };
+    RECORDER here;
+    EXPECT_EQ(notches(here, 60), 0);
+    int there = -1;
+    std::thread other([&] {
+        RECORDER window;
+        there = notches(window, 60);
+    });
+    other.join();
+    EXPECT_EQ(there, 0);
+    EXPECT_EQ(notches(here, 60), 1);
 }
 
 TEST(WindowRouting, SizeAndAnswersWithoutHandlers)
