@@ -10,6 +10,7 @@
 //   UniqueFont        - GDI font, null when empty
 //   UniqueIcon        - icon loaded or created for the caller (not a shared one), null when empty
 //   UniqueScreenDC    - device context of the whole screen from GetDC (null), null when empty
+//   UniqueWindowDC    - device context of a window from GetDC (window), released to that window
 //   UniqueMenu        - menu loaded or created for the caller and not handed to a window, null when empty
 //   UniqueAccelerator - accelerator table loaded for the caller, null when empty
 #pragma once
@@ -150,3 +151,29 @@ using UniqueIcon = UniqueResource<IconTraits>;
 using UniqueScreenDC = UniqueResource<ScreenDCTraits>;
 using UniqueMenu = UniqueResource<MenuTraits>;
 using UniqueAccelerator = UniqueResource<AcceleratorTraits>;
+
+// ReleaseDC needs the window the context was got for, which the context alone does not carry,
+// so this owner keeps both. It lives within one block and is neither copied nor moved.
+class UniqueWindowDC {
+public:
+    UniqueWindowDC(HWND window, HDC dc) : window(window), dc(dc) {}
+    // Keeps the thread's last error, as UniqueResource does.
+    ~UniqueWindowDC()
+    {
+        if (dc) {
+            DWORD error = GetLastError();
+            ReleaseDC(window, dc);
+            SetLastError(error);
+        }
+    }
+
+    UniqueWindowDC(const UniqueWindowDC&) = delete;
+    UniqueWindowDC& operator=(const UniqueWindowDC&) = delete;
+
+    HDC get() const { return dc; }
+    explicit operator bool() const { return dc != nullptr; }
+
+private:
+    HWND window;
+    HDC dc;
+};

@@ -8,13 +8,10 @@ constexpr DWORD CHECKBOX_STYLE = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | WS_
 constexpr DWORD PUSHBUTTON_STYLE = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | WS_CHILD;       // 0x50010000
 constexpr DWORD RADIOBUTTON_STYLE = WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | WS_CHILD; // 0x50010009
 
-// The dialog's set-default-id message (DM_SETDEFID).
-constexpr UINT MSG_SETDEFID = WM_USER + 1;
-
 int CheckAndNotify(CONTROL& button, int state)
 {
     button.SendMessage(BM_SETCHECK, static_cast<WPARAM>(state));
-    return static_cast<int>(SendCommandToParent(button, 0));
+    return static_cast<int>(SendCommandToParent(button, BN_CLICKED));
 }
 
 // The image list colour flag of the display: 16, 24 or 32 bits when it has exactly that many
@@ -71,7 +68,7 @@ PUSHBUTTON::~PUSHBUTTON() = default;
 
 LRESULT PUSHBUTTON::Click()
 {
-    return SendCommandToParent(*this, 0);
+    return SendCommandToParent(*this, BN_CLICKED);
 }
 
 LRESULT PUSHBUTTON::SetButtonStyle(DWORD style)
@@ -82,21 +79,21 @@ LRESULT PUSHBUTTON::SetButtonStyle(DWORD style)
 int PUSHBUTTON::SetDefault(int flag)
 {
     DWORD style = GetStyle();
-    DWORD type = style & 0xF;
+    DWORD type = style & BS_TYPEMASK;
     DWORD newStyle;
     if (flag) {
         if (type == BS_DEFPUSHBUTTON)
             return 1;
-        newStyle = (style & ~0xEu) | BS_DEFPUSHBUTTON;
+        newStyle = (style & ~BS_TYPEMASK) | BS_DEFPUSHBUTTON;
     } else {
         if (type != BS_DEFPUSHBUTTON)
             return 1;
-        newStyle = style & ~0xFu;
+        newStyle = style & ~BS_TYPEMASK;
     }
     SendMessage(BM_SETSTYLE, newStyle, TRUE);
     // Without a parent the post would go to the thread's own queue.
     if (HWND parent = hWnd ? GetParent(hWnd) : nullptr; flag && parent)
-        ::PostMessageA(parent, MSG_SETDEFID, static_cast<WPARAM>(WindowId), 0);
+        ::PostMessageA(parent, DM_SETDEFID, static_cast<WPARAM>(WindowId), 0);
     return 1;
 }
 

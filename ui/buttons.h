@@ -41,8 +41,8 @@ public:
     // Sends the parent the WM_COMMAND of a click; the parent's answer.
     LRESULT Click();
     LRESULT SetButtonStyle(DWORD style);
-    // Makes the button the default one (telling the parent with the dialog's set-default-id
-    // message) or a normal one; 1, also when it already was.
+    // Makes the button the default one (telling the parent with DM_SETDEFID) or a normal one;
+    // 1, also when it already was.
     int SetDefault(int flag);
     // The shield on or off, with one blank between shield and caption while it is on.
     LRESULT SetShieldText(int flag);

@@ -1,21 +1,46 @@
 #include "ui/fonts.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
 #include "diag/assert.h"
 #include "diag/logit.h"
 
+namespace {
+
+// Font heights are given in points of 1/72 inch.
+constexpr int POINTS_PER_INCH = 72;
+// "F" stands for any bit of the modern family's value, so roman and swiss faces count as well.
+constexpr BYTE FIXED_FAMILY_BITS = FF_MODERN;
+// Larger sizes are not fonts but typing errors; the bound also keeps the height arithmetic small.
+constexpr int MAX_FONT_POINTS = 1000;
+
+// The screen's vertical dots per inch as the screen answers; the default without a screen context.
+int ScreenDeviceDpi()
+{
+    UniqueScreenDC screen(GetDC(nullptr));
+    return screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : USER_DEFAULT_SCREEN_DPI;
+}
+
+int ScreenVerticalDpi()
+{
+    int dpi = ScreenDeviceDpi();
+    return dpi > 0 ? dpi : USER_DEFAULT_SCREEN_DPI;
+}
+
+} // namespace
+
 STRING DescribeFont(const LOGFONTA& font, int verticalDpi)
 {
-    int points = verticalDpi > 0 ? MulDiv(abs(font.lfHeight), 72, verticalDpi) : 0;
+    int points = verticalDpi > 0 ? MulDiv(abs(font.lfHeight), POINTS_PER_INCH, verticalDpi) : 0;
     // The face of a LOGFONTA need not be terminated: take at most its 32 bytes.
     char face[LF_FACESIZE + 1] = {};
     memcpy(face, font.lfFaceName, LF_FACESIZE);
     STRING text;
     text.Format("%d%s%s%s.%s", points, font.lfWeight >= FW_BOLD ? "B" : "", font.lfItalic ? "I" : "",
-                (font.lfPitchAndFamily & 0x30) ? "F" : "", face);
+                (font.lfPitchAndFamily & FIXED_FAMILY_BITS) ? "F" : "", face);
     return text;
 }
 
@@ -24,7 +49,7 @@ bool ReadMessageFont(LOGFONTA& font)
     // The size of the metrics record before the padded-border field was added: every system
     // answers it, where a newer record is refused by older systems.
     constexpr UINT METRICS_SIZE = 340;
-    static_assert(sizeof(NONCLIENTMETRICSA) >= METRICS_SIZE);
+    static_assert(offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth) == METRICS_SIZE);
     NONCLIENTMETRICSA metrics = {};
     metrics.cbSize = METRICS_SIZE;
     if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, METRICS_SIZE, &metrics, 0)) {
@@ -40,24 +65,20 @@ STRING DescribeMessageFont()
     LOGFONTA font = {};
     if (!ReadMessageFont(font))
         return STRING();
-    HDC screen = GetDC(nullptr);
-    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen)
-        ReleaseDC(nullptr, screen);
-    return DescribeFont(font, dpi);
+    return DescribeFont(font, ScreenDeviceDpi());
 }
 
 SIZE MeasureTextLines(HWND window, HFONT font, const char* text)
 {
     SIZE size = {0, 0};
-    HDC dc = GetDC(window);
-    if (!TARVO_CHECK(dc != nullptr, "hdc", nullptr))
+    UniqueWindowDC dc(window, GetDC(window));
+    if (!TARVO_CHECK(dc.get() != nullptr, "hdc", nullptr))
         return size;
-    HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+    HGDIOBJ previous = font ? SelectObject(dc.get(), font) : nullptr;
     for (const char* line = text ? text : "";;) {
         size_t length = strcspn(line, "\r\n");
         SIZE extent = {};
-        GetTextExtentPoint32A(dc, length ? line : " ", length ? static_cast<int>(length) : 1, &extent);
+        GetTextExtentPoint32A(dc.get(), length ? line : " ", length ? static_cast<int>(length) : 1, &extent);
         size.cx = std::max(size.cx, extent.cx);
         size.cy += extent.cy;
         const char* end = line + length;
@@ -65,27 +86,11 @@ SIZE MeasureTextLines(HWND window, HFONT font, const char* text)
             break;
         line = end + (end[0] == '\r' && end[1] == '\n' ? 2 : 1);
     }
+    // The font goes out of the context before the context is released.
     if (previous)
-        SelectObject(dc, previous);
-    ReleaseDC(window, dc);
+        SelectObject(dc.get(), previous);
     return size;
 }
-
-namespace {
-
-// Larger sizes are not fonts but typing errors; the bound also keeps the height arithmetic small.
-constexpr int MAX_FONT_POINTS = 1000;
-
-int ScreenVerticalDpi()
-{
-    HDC screen = GetDC(nullptr);
-    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen)
-        ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : 96;
-}
-
-} // namespace
 
 bool ParseFontDescription(const char* description, int verticalDpi, LOGFONTA& font)
 {
@@ -124,7 +129,7 @@ bool ParseFontDescription(const char* description, int verticalDpi, LOGFONTA& fo
     if (faceLength >= LF_FACESIZE)
         return false;
     memcpy(font.lfFaceName, face, faceLength + 1);
-    font.lfHeight = -MulDiv(points, verticalDpi, 72);
+    font.lfHeight = -MulDiv(points, verticalDpi, POINTS_PER_INCH);
     font.lfCharSet = ANSI_CHARSET; // code page 1252
     font.lfOutPrecision = OUT_DEFAULT_PRECIS;
     font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
@@ -132,21 +137,21 @@ bool ParseFontDescription(const char* description, int verticalDpi, LOGFONTA& fo
     return true;
 }
 
-HFONT CreateDescribedFont(const char* description, int size, int flags)
+UniqueFont CreateDescribedFont(const char* description, int size, int flags)
 {
     int dpi = ScreenVerticalDpi();
     LOGFONTA font;
     if (!ParseFontDescription(description, dpi, font)) {
         LogPrint("CreateDescribedFont %s refused\n", NullGuard(description, nullptr));
-        return nullptr;
+        return UniqueFont();
     }
     if (size > 0 && size <= MAX_FONT_POINTS)
-        font.lfHeight = -MulDiv(size, dpi, 72);
+        font.lfHeight = -MulDiv(size, dpi, POINTS_PER_INCH);
     if (flags & FONTFLAG_BOLD)
         font.lfWeight = FW_BOLD;
     if (flags & FONTFLAG_ITALIC)
         font.lfItalic = TRUE;
     if (flags & FONTFLAG_UNDERLINE)
         font.lfUnderline = TRUE;
-    return CreateFontIndirectA(&font);
+    return UniqueFont(CreateFontIndirectA(&font));
 }

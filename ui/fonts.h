@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "osys/handles.h"
 #include "text/strings.h"
 
 // The description of font at a vertical resolution of verticalDpi dots per inch: the point
@@ -29,6 +30,6 @@ constexpr int FONTFLAG_UNDERLINE = 0x4;
 // Fills font from description at verticalDpi dots per inch ("F" gives a fixed-pitch modern
 // face); false for a description that is not of that form or whose face does not fit.
 bool ParseFontDescription(const char* description, int verticalDpi, LOGFONTA& font);
-// A new font (owned by the caller) from description at the screen's resolution; size, when
-// above 0, replaces the described point size, and the FONTFLAG bits are added. Null on failure.
-HFONT CreateDescribedFont(const char* description, int size = 0, int flags = 0);
+// A new font from description at the screen's resolution; size, when above 0, replaces the
+// described point size, and the FONTFLAG bits are added. Empty on failure.
+UniqueFont CreateDescribedFont(const char* description, int size = 0, int flags = 0);

@@ -12,8 +12,9 @@
 
 namespace {
 
-constexpr DWORD WINDOW_STYLE = 0x06CF0000; // overlapped with caption, menu, sizing, min/max; hidden
-constexpr DWORD TEXT_STYLE = 0x00200844;   // multi-line, read-only, vertical scroll; hidden
+// Hidden until shown.
+constexpr DWORD WINDOW_STYLE = WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS | WS_CLIPCHILDREN; // 0x06CF0000
+constexpr DWORD TEXT_STYLE = ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | WS_VSCROLL;  // 0x00200844
 constexpr DWORD CHECKBOX_STYLE = BS_AUTOCHECKBOX;
 constexpr char CHOICES_KEY[] = "Software\\Tarvo";
 
@@ -32,10 +33,10 @@ INFOWINDOW::INFOWINDOW(HWND parent, const char* title, const char* text, const c
     EnableThemeTexture();
     TextArea.AddExStyle(WS_EX_CLIENTEDGE);
     SetWindowPos(TextArea.Hwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
-    CheckBox.Show(RemembersChoice() ? SW_SHOW : 0);
+    CheckBox.Show(RemembersChoice() ? SW_SHOW : SW_HIDE);
     if (Font) {
-        TextArea.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(Font.get()), 1);
-        CheckBox.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(Font.get()), 1);
+        TextArea.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(Font.get()), TRUE);
+        CheckBox.SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(Font.get()), TRUE);
     }
     TextArea.Show(SW_SHOW);
 

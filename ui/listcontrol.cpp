@@ -16,14 +16,18 @@ namespace {
 constexpr DWORD LISTBOX_STYLE = WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY; // 0x50210001 with WS_CHILD
 constexpr DWORD LISTBOX_INPLACE_EXSTYLE = WS_EX_CLIENTEDGE;
 // List boxes and combo boxes share this bit for owner-drawn items of fixed height.
-constexpr DWORD OWNERDRAW_FIXED = 0x10;
+constexpr DWORD OWNERDRAW_FIXED = LBS_OWNERDRAWFIXED;
+static_assert(CBS_OWNERDRAWFIXED == OWNERDRAW_FIXED);
+// The item index the lists take and give for none: an empty list's drawn item, the start of a
+// search through every item, the selection that selects nothing.
+constexpr int NO_ITEM = -1;
 
 constexpr char ICON_ITEM_PREFIX[] = "##ICON=";
 
 // The item data of an owner-drawn combo box item if it is an icon item's text, else null.
 const char* IconItemText(UINT controlType, UINT itemId, ULONG_PTR itemData)
 {
-    if (controlType != ODT_COMBOBOX || itemId == static_cast<UINT>(-1) || !itemData)
+    if (controlType != ODT_COMBOBOX || itemId == static_cast<UINT>(NO_ITEM) || !itemData)
         return nullptr;
     const char* text = reinterpret_cast<const char*>(itemData);
     return strncmp(text, ICON_ITEM_PREFIX, sizeof(ICON_ITEM_PREFIX) - 1) == 0 ? text : nullptr;
@@ -31,7 +35,7 @@ const char* IconItemText(UINT controlType, UINT itemId, ULONG_PTR itemData)
 
 HICON LoadSmallIcon(HMODULE module, int id)
 {
-    return static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
+    return static_cast<HICON>(LoadImageA(module, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
 }
 
 LRESULT DrawIconItem(const DRAWITEMSTRUCT& item, const char* text)
@@ -129,8 +133,8 @@ bool LISTCONTROL::IsSelected(int item) const
 int LISTCONTROL::FindString(const char* text) const
 {
     WSTRING wide(text, UNICODE_CPSYSTEM);
-    return static_cast<int>(::SendMessageW(hWnd, IsListBox ? LB_FINDSTRING : CB_FINDSTRING, static_cast<WPARAM>(-1),
-                                           reinterpret_cast<LPARAM>(wide.c_str())));
+    return static_cast<int>(::SendMessageW(hWnd, IsListBox ? LB_FINDSTRING : CB_FINDSTRING,
+                                           static_cast<WPARAM>(NO_ITEM), reinterpret_cast<LPARAM>(wide.c_str())));
 }
 
 LRESULT LISTCONTROL::Select(int item, int flag)
@@ -139,7 +143,7 @@ LRESULT LISTCONTROL::Select(int item, int flag)
     if (IsMultipleSelection())
         result = SendMessage(LB_SETSEL, flag ? TRUE : FALSE, item);
     else
-        result = SendMessage(IsListBox ? LB_SETCURSEL : CB_SETCURSEL, static_cast<WPARAM>(flag ? item : -1));
+        result = SendMessage(IsListBox ? LB_SETCURSEL : CB_SETCURSEL, static_cast<WPARAM>(flag ? item : NO_ITEM));
     SendCommandToParent(*this, IsListBox ? LBN_SELCHANGE : CBN_SELCHANGE);
     return result;
 }

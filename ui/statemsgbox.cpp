@@ -128,7 +128,7 @@ int StateMsgBox(UINT flags, HWND parent, const char* title, const char* text, HA
     top += Height(checkRect) + 20;
 
     RECT okRect = ok.GetRect(), yesRect = yes.GetRect(), noRect = no.GetRect();
-    int buttonType = flags & 0xF;
+    int buttonType = flags & MB_TYPEMASK;
     int buttonHeight = Height(okRect);
     if (buttonType == MB_OK) {
         ok.Move((contentWidth - Width(okRect)) / 2, top);
@@ -150,7 +150,7 @@ int StateMsgBox(UINT flags, HWND parent, const char* title, const char* text, HA
     int x = workArea.left + (Width(workArea) - width) / 2, y = workArea.top + (Height(workArea) - height) / 2;
     dialog.SetRect(RECT{x, y, x + width, y + height});
 
-    LONG_PTR iconType = flags & 0xF0;
+    LONG_PTR iconType = flags & MB_ICONMASK;
     if (HWND icon = GetDlgItem(dialog.Hwnd(), ITEM_ICON)) {
         SetWindowLongPtrA(icon, GWLP_USERDATA, iconType);
         SetWindowLongPtrA(icon, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(IconItemProcedure));

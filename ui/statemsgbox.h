@@ -7,10 +7,10 @@ class HASH;
 
 namespace VIZIVERU {
 
-// The box of dialog template 10701 of the resource module with the icon of flags & 0xF0 and
-// the buttons of flags & 0xF (0: OK, 4: Yes and No). Returns -1 without a box when the state
-// key holds a non-zero number in states; else 0 for No, 1 for any other end, and stores the
-// check box state ("0" or "1") under the key.
+// The box of dialog template 10701 of the resource module with the icon of flags & MB_ICONMASK
+// and the buttons of flags & MB_TYPEMASK (MB_OK or MB_YESNO). Returns -1 without a box when the
+// state key holds a non-zero number in states; else 0 for No, 1 for any other end, and stores
+// the check box state ("0" or "1") under the key.
 int StateMsgBox(UINT flags, HWND parent, const char* title, const char* text, HASH& states, const char* stateKey);
 // The fixed forms: a null title becomes resource string 10001, the owner the parent's
 // top-level window.
