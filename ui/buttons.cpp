@@ -1,6 +1,7 @@
 #include "ui/buttons.h"
 
 #include "ui/controlsupport.h"
+#include "ui/winutil.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ int CheckAndNotify(CONTROL& button, int state)
 // bits per pixel, else 8.
 UINT DisplayColourFlag()
 {
-    switch (WINDOW::DisplayDepth()) {
+    switch (WINUTIL::DisplayDepth()) {
     case 16:
         return ILC_COLOR16;
     case 24:

@@ -11,11 +11,19 @@
 #include "ui/modules.h"
 #include "ui/winprocedure.h"
 
+namespace {
+
+// A template item with this id, reading "WM_INITDIALOG:RC=0", keeps the platform from setting
+// the default focus.
+constexpr int INIT_FOCUS_ITEM = 800;
+
+} // namespace
+
 std::vector<unsigned char> LoadDialogTemplate(HMODULE module, int id)
 {
     if (!module)
         module = ToolkitResourceModule();
-    HRSRC resource = id > 0 && id <= 0xFFFF ? FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5)) : nullptr;
+    HRSRC resource = id > 0 && id <= 0xFFFF ? FindResourceA(module, MAKEINTRESOURCEA(id), RT_DIALOG) : nullptr;
     HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
     auto* bytes = static_cast<const unsigned char*>(loaded ? LockResource(loaded) : nullptr);
     DWORD size = resource ? SizeofResource(module, resource) : 0;
@@ -33,9 +41,10 @@ std::vector<unsigned char> LoadDialogTemplate(HMODULE module, int id)
 
 bool IsRoutedDialogMessage(UINT message)
 {
-    if (message > WM_USER && message <= 0x500)
+    if (IsToolkitUserMessage(message))
         return true;
     switch (message) {
+    case MSG_QUERYID:
     case WM_DESTROY:
     case WM_MOVE:
     case WM_SIZE:
@@ -135,9 +144,7 @@ INT_PTR DIALOG::DialogProc(UINT message, WPARAM wParam, LPARAM lParam)
             OnCreate();
             return 1;
         }
-        // A template keeps the platform from setting the default focus with item 800
-        // reading "WM_INITDIALOG:RC=0".
-        HWND item = GetDlgItem(hWnd, 800);
+        HWND item = GetDlgItem(hWnd, INIT_FOCUS_ITEM);
         if (!item)
             return 1;
         char text[128] = {};

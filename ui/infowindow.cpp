@@ -9,6 +9,7 @@
 #include "diag/logit.h"
 #include "osys/registry.h"
 #include "ui/fonts.h"
+#include "ui/winprocedure.h"
 
 namespace {
 
@@ -107,7 +108,7 @@ LRESULT INFOWINDOW::WinProc(UINT message, WPARAM wParam, LPARAM lParam)
         CheckState = CheckBox.GetCheck() == BST_CHECKED ? 1 : 0;
         // The window owns its object: unlink it first, so that the destruction of the window
         // below reaches no object.
-        SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
+        WINPROCEDURE::Unlink(hWnd, this);
         delete this;
         return 1;
     default:

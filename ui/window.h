@@ -4,8 +4,8 @@
 //   WINDOW      - the routing of every message to a typed virtual handler, the window
 //                 operations, and the static message pumps
 //   CHILDWINDOW - a child window, or a child dialog built from a dialog template
-// The plain-logic pieces of the routing (wheel arithmetic, sizing edges, scroll codes) are
-// free functions, so that they run without a window.
+// The plain-logic pieces of the routing are in ui/winrouting.h; the window-system utilities
+// that need no window object in ui/winutil.h.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +22,13 @@ struct KEYEVENT;
 constexpr UINT MSG_ENDMODAL = 0x4F1;   // ends the modal loop of its window; wParam is the result
 constexpr UINT MSG_QUERYID = 0x4F3;    // wParam points to an int that receives the WindowId
 constexpr UINT MSG_POSTCREATE = 0x501; // posted during creation; its handling runs OnCreate
+// The range that reaches OnUserMessage: above WM_USER up to this one, MSG_QUERYID excepted.
+constexpr UINT MSG_USER_LAST = 0x500;
+
+inline bool IsToolkitUserMessage(UINT message)
+{
+    return message > WM_USER && message <= MSG_USER_LAST && message != MSG_QUERYID;
+}
 
 // What an OnNotify handler answers to a tab control's "selection changing" (-552) or an
 // up-down's "position change" (-722) to stop the change. Any other answer, "handled" (1)
@@ -31,22 +38,6 @@ constexpr int NOTIFY_REFUSE_CHANGE = -1;
 // A message hook: sees every message of its window before the routing; its result is or-ed
 // into the routing's result.
 using WINDOWHOOK = LRESULT (*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Wheel accumulation across messages: a remainder below one notch is kept for the next
-// message to the same window in the same direction, and dropped otherwise.
-struct WHEELSTATE {
-    int accumulated = 0;
-    HWND lastWindow = nullptr;
-};
-// Adds one wheel delta received by window; returns the whole notches (120 each, truncated
-// toward zero) to report now and keeps the remainder in state.
-int AccumulateWheel(WHEELSTATE& state, HWND window, int delta);
-// The OnSizing edge mask (left 1, right 2, top 4, bottom 8, corners the sums) of a native
-// sizing edge code 0..8; 0 for any other code.
-int SizingEdgeMask(WPARAM edge);
-// The scroll rule: a top (6) or bottom (7) code becomes a thumb position (4) at the range's
-// minimum or maximum; returns false for end-of-scroll (8), which reaches no handler.
-bool MapScrollCode(int& code, int& position, int minimum, int maximum);
 
 class BASEWINDOW {
 public:
@@ -260,7 +251,8 @@ public:
     static uint64_t Milliseconds();
     static void ResetClock();
 
-    // Effects, position memory and window-system utilities (ui/wineffects.cpp).
+    // Effects and position memory (ui/wineffects.cpp); the window-system utilities that need no
+    // window are in ui/winutil.h.
     // Visible, and its rectangle overlaps the desktop rectangle.
     bool IsOnScreen() const;
     // Alpha (clamped to 0..255) below 255 layers the window: the whole window at that alpha when
@@ -276,23 +268,6 @@ public:
     // Applies a stored rectangle that starts on the desktop (only its origin with keepSize), then
     // maximizes when that was stored; 1 when the rectangle was applied.
     int RestoreWindowPos(const char* key, const char* valueName, bool keepSize);
-    // The next top-level window after the given one (from the top when null) with the class
-    // and title (either null for any).
-    static HWND FindTopLevel(HWND after, const char* className, const char* title);
-    // Converts count points from one window's client coordinates to another's (null: the
-    // screen); the platform's result.
-    static int MapPoints(HWND from, HWND to, POINT* points, int count);
-    // The window procedure registered for the class of window.
-    static WNDPROC GetClassProcedure(HWND window);
-    // Whether the display shows more than 256 colours.
-    static bool HasManyColours();
-    // The display depth: 16, 24 or 32 for exactly that many bits per pixel, else 8.
-    static int DisplayDepth();
-    // The same rule for a given number of bits per pixel.
-    static int DepthOfBits(int bitsPerPixel);
-    // Each of the four bytes moved from from towards to by percent / 100 (truncated); percent
-    // is taken as 0..100.
-    static uint32_t BlendColour(uint32_t from, uint32_t to, int percent);
 
 private:
     LRESULT RouteCommand(WPARAM wParam, LPARAM lParam);

@@ -1,6 +1,6 @@
 // The routing of WINDOW: the static window procedure, WinProc and its decoding of each
 // message into the typed handlers, and the plain logic it rests on.
-#include "ui/window.h"
+#include "ui/winrouting.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -13,9 +13,15 @@
 #include "text/stringarray.h"
 #include "ui/control.h"
 #include "ui/keyboard.h"
+#include "ui/window.h"
 #include "ui/winprocedure.h"
 
 namespace {
+
+// The id that some dialog templates give their help button: -4 as a 16-bit word.
+constexpr int HELP_BUTTON_WORD = 0xFFFC;
+// The file index that asks a drop for its number of files.
+constexpr UINT DROP_COUNT_QUERY = 0xFFFFFFFF;
 
 // The wheel goes to the focus window of one thread at a time, and the accumulator drops its
 // remainder when the window changes: one state per thread.
@@ -64,8 +70,27 @@ int AccumulateWheel(WHEELSTATE& state, HWND window, int delta)
 
 int SizingEdgeMask(WPARAM edge)
 {
-    static constexpr int masks[] = {0, 1, 2, 4, 5, 6, 8, 9, 10};
-    return edge < sizeof(masks) / sizeof(masks[0]) ? masks[edge] : 0;
+    constexpr int LEFT = 1, RIGHT = 2, TOP = 4, BOTTOM = 8;
+    switch (edge) {
+    case WMSZ_LEFT:
+        return LEFT;
+    case WMSZ_RIGHT:
+        return RIGHT;
+    case WMSZ_TOP:
+        return TOP;
+    case WMSZ_TOPLEFT:
+        return TOP | LEFT;
+    case WMSZ_TOPRIGHT:
+        return TOP | RIGHT;
+    case WMSZ_BOTTOM:
+        return BOTTOM;
+    case WMSZ_BOTTOMLEFT:
+        return BOTTOM | LEFT;
+    case WMSZ_BOTTOMRIGHT:
+        return BOTTOM | RIGHT;
+    default:
+        return 0;
+    }
 }
 
 bool MapScrollCode(int& code, int& position, int minimum, int maximum)
@@ -103,7 +128,7 @@ LRESULT CALLBACK BASEWINDOW::WindowProcedure(HWND window, UINT message, WPARAM w
 LRESULT WINDOW::WinProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = 0;
-    if (message > WM_USER && message <= 0x500 && message != MSG_QUERYID) {
+    if (IsToolkitUserMessage(message)) {
         result = OnUserMessage(message, wParam, lParam);
     } else {
         switch (message) {
@@ -236,22 +261,25 @@ LRESULT WINDOW::RouteCommand(WPARAM wParam, LPARAM lParam)
 {
     int id = LOWORD(wParam);
     int code = HIWORD(wParam);
-    if (lParam == 0 && (code == 0 || code == 1))
+    // Without a control, the code tells a menu item (0) from an accelerator (1).
+    constexpr int FROM_MENU = 0, FROM_ACCELERATOR = 1;
+    if (lParam == 0 && (code == FROM_MENU || code == FROM_ACCELERATOR))
         return OnMenuCommand(id);
     CONTROL sender(reinterpret_cast<HWND>(lParam), -1);
     switch (code) {
     case BN_CLICKED: {
         LRESULT result = 0;
         if (sender.IsButton())
-            result = (id == IDHELP || id == 0xFFFC) ? OnHelp() : OnButton(id);
+            result = (id == IDHELP || id == HELP_BUTTON_WORD) ? OnHelp() : OnButton(id);
         if (!result)
             result = OnNotify(0, sender, 0);
         return result;
     }
-    case 1:
-    case 2:
-    case 4:
-    case 5:
+    // A list box's codes; a combo box sends the same numbers for its own events.
+    case LBN_SELCHANGE:
+    case LBN_DBLCLK:
+    case LBN_SETFOCUS:
+    case LBN_KILLFOCUS:
     case EN_KILLFOCUS:
     case EN_CHANGE:
         return OnNotify(code, sender, 0);
@@ -349,11 +377,11 @@ LRESULT WINDOW::RouteDropFiles(WPARAM wParam)
     SHELLDROP& shell = ShellDrop();
     if (!shell.queryFile || !shell.finish)
         return 0;
-    int count = static_cast<int>(shell.queryFile(drop, 0xFFFFFFFF, nullptr, 0));
+    int count = static_cast<int>(shell.queryFile(drop, DROP_COUNT_QUERY, nullptr, 0));
     STRINGARRAY files;
     for (int i = 0; i < count; i++) {
-        wchar_t name[260] = {};
-        shell.queryFile(drop, static_cast<UINT>(i), name, 260);
+        wchar_t name[MAX_PATH] = {};
+        shell.queryFile(drop, static_cast<UINT>(i), name, MAX_PATH);
         files.Add(STRING(name, UNICODE_CPSYSTEM));
     }
     LRESULT result = OnDropFiles(count, files);

@@ -10,6 +10,7 @@
 #include "osys/registry.h"
 #include "testlog.h"
 #include "ui/window.h"
+#include "ui/winutil.h"
 
 namespace {
 
@@ -180,7 +181,7 @@ TEST(WindowColours, BlendMovesEachByte)
         {0x10203040, 0x40302010, 50, 0x28282828}, {0x12345678, 0x9ABCDEF0, 100, 0x9ABCDEF0},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(WINDOW::BlendColour(c.from, c.to, c.percent), c.expected)
+        EXPECT_EQ(WINUTIL::BlendColour(c.from, c.to, c.percent), c.expected)
             << std::hex << c.from << " " << c.to << " " << std::dec << c.percent;
 }
 
@@ -188,17 +189,17 @@ TEST(WindowColours, DepthOfBits)
 {
     const int cases[][2] = {{1, 8}, {4, 8}, {8, 8}, {15, 8}, {16, 16}, {24, 24}, {32, 32}, {0, 8}, {48, 8}};
     for (const auto& c : cases)
-        EXPECT_EQ(WINDOW::DepthOfBits(c[0]), c[1]) << c[0];
+        EXPECT_EQ(WINUTIL::DepthOfBits(c[0]), c[1]) << c[0];
     // The rig's screen runs at 24 bits per pixel.
-    EXPECT_TRUE(WINDOW::HasManyColours());
-    EXPECT_GE(WINDOW::DisplayDepth(), 16);
+    EXPECT_TRUE(WINUTIL::HasManyColours());
+    EXPECT_GE(WINUTIL::DisplayDepth(), 16);
 }
 
 TEST_F(EffectsTest, WindowSystemUtilities)
 {
-    EXPECT_EQ(WINDOW::FindTopLevel(nullptr, "TarvoEffects", "effects"), window.hWnd);
-    EXPECT_EQ(WINDOW::FindTopLevel(window.hWnd, "TarvoEffects", "effects"), nullptr);
-    EXPECT_EQ(WINDOW::GetClassProcedure(window.hWnd), &BASEWINDOW::WindowProcedure);
+    EXPECT_EQ(WINUTIL::FindTopLevel(nullptr, "TarvoEffects", "effects"), window.hWnd);
+    EXPECT_EQ(WINUTIL::FindTopLevel(window.hWnd, "TarvoEffects", "effects"), nullptr);
+    EXPECT_EQ(WINUTIL::GetClassProcedure(window.hWnd), &BASEWINDOW::WindowProcedure);
 }
 
 } // namespace

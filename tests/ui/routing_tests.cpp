@@ -18,6 +18,7 @@
 #include "ui/helpfile.h"
 #include "ui/keyboard.h"
 #include "ui/window.h"
+#include "ui/winrouting.h"
 
 namespace {
 
