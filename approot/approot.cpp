@@ -16,6 +16,7 @@
 #include "diag/logit.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "osys/processvalues.h"
 #include "text/unicode.h"
 
 namespace {
@@ -219,7 +220,7 @@ int Start(HINSTANCE instance, APPMAINFUNC appMain)
     const char* line = GetCommandLineA();
     std::vector<char> commandLine(line, line + strlen(line) + 1);
 
-    SetModules(instance, instance);
+    SetProcessModules(instance, instance);
 
     char programPath[PROGRAM_PATH_MAX] = {};
     char* slots[SPLIT_SLOTS] = {};

@@ -11,6 +11,7 @@
 #include "osys/handles.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "osys/processvalues.h"
 
 namespace {
 

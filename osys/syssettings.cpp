@@ -7,7 +7,6 @@
 #include <memory>
 #include <vector>
 
-#include "approot/appglobals.h"
 #include "diag/assert.h"
 #include "diag/logit.h"
 #include "osys/handles.h"

@@ -25,9 +25,9 @@
 #include <utility>
 #include <vector>
 
-#include "approot/appglobals.h"
 #include "approot/approot.h"
 #include "langids.h"
+#include "osys/processvalues.h"
 #include "text/hash.h"
 #include "sampleids.h"
 #include "ui/dialog.h"

@@ -13,6 +13,7 @@
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
 #include "osys/ostype.h"
+#include "osys/processvalues.h"
 #include "osys/security.h"
 #include "service/consolelines.h"
 #include "service/eventlog.h"

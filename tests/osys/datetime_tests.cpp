@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "approot/appglobals.h"
 #include "osys/osys.h"
+#include "osys/processvalues.h"
 #include "checkrecorder.h"
 #include "osys_support.h"
 

@@ -1,6 +1,8 @@
-// The process-wide values of the application root that every layer reads: the language
-// number, the program's name and folders, the main thread, the module handles, and the base of
-// the millisecond clock. Set once during start-up, only read afterwards.
+// The process-wide values that every layer reads: the language number, the program's name and
+// folders, the main thread, the module handles, and the base of the millisecond clock. They
+// live at the bottom of the core, so that the log, the assertions and the system calls read
+// them without reaching up to the application root, which sets them during start-up;
+// afterwards they are only read.
 #pragma once
 
 #include <windows.h>
@@ -30,11 +32,8 @@ bool HasLanguageModule();
 uint64_t ClockMilliseconds();
 void ResetClock();
 
-namespace TARVOAPP {
-
-// Records the program's instance and the module its resources are loaded from.
-void SetModules(HINSTANCE instance, HMODULE resources);
-// Makes a loaded language library the resource module and owns it, freeing one loaded before.
+// Set by the start routine: the program's instance and the module its resources are loaded from.
+void SetProcessModules(HINSTANCE instance, HMODULE resources);
+// Set by the language-module loader: makes a loaded language library the resource module and
+// owns it, freeing one loaded before; null makes the program's instance the resource module again.
 void SetLanguageModule(HMODULE library);
-
-} // namespace TARVOAPP

@@ -1,4 +1,4 @@
-#include "approot/appglobals.h"
+#include "osys/processvalues.h"
 
 #include <atomic>
 
@@ -73,9 +73,7 @@ void ResetClock()
     clockBase.store(CounterMilliseconds());
 }
 
-namespace TARVOAPP {
-
-void SetModules(HINSTANCE instance, HMODULE resources)
+void SetProcessModules(HINSTANCE instance, HMODULE resources)
 {
     instanceHandle = instance;
     resourceModule = resources;
@@ -86,5 +84,3 @@ void SetLanguageModule(HMODULE library)
     resourceModule = library ? library : instanceHandle;
     languageModule.reset(library);
 }
-
-} // namespace TARVOAPP
