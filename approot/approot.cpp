@@ -14,6 +14,7 @@
 #include "diag/assert.h"
 #include "diag/crashdump.h"
 #include "diag/logit.h"
+#include "osys/handles.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
 #include "osys/processvalues.h"
@@ -21,7 +22,7 @@
 
 namespace {
 
-HMODULE systemLibrary = nullptr; // "kernel32", loaded on first need for its optional functions
+UniqueModule systemLibrary; // "kernel32", loaded on first need for its optional functions
 
 std::vector<TARVOAPP::SHUTDOWNHOOK>& ShutdownHooks()
 {
@@ -33,8 +34,8 @@ template <class Function>
 Function SystemFunction(const char* name)
 {
     if (!systemLibrary)
-        systemLibrary = OSYS::LoadSystemLibrary("kernel32.dll");
-    return OSYS::GetFunction<Function>(systemLibrary, name);
+        systemLibrary.reset(OSYS::LoadSystemLibrary("kernel32.dll"));
+    return OSYS::GetFunction<Function>(systemLibrary.get(), name);
 }
 
 // The low-fragmentation heap keeps the many small text buffers from fragmenting the heap;
@@ -251,10 +252,7 @@ int Start(HINSTANCE instance, APPMAINFUNC appMain)
     vector.clear();
     Shutdown(result);
 
-    if (systemLibrary) {
-        FreeLibrary(systemLibrary);
-        systemLibrary = nullptr;
-    }
+    systemLibrary.reset();
     FreeLanguageModule();
     ReleaseCrashReserve();
     return result;

@@ -1,8 +1,7 @@
 #include "osys/processvalues.h"
 
 #include <atomic>
-
-#include "osys/handles.h"
+#include <utility>
 
 int gLocale = LANG_ENGLISH;
 STRING gWorkDir;
@@ -79,8 +78,8 @@ void SetProcessModules(HINSTANCE instance, HMODULE resources)
     resourceModule = resources;
 }
 
-void SetLanguageModule(HMODULE library)
+void SetLanguageModule(UniqueModule library)
 {
-    resourceModule = library ? library : instanceHandle;
-    languageModule.reset(library);
+    resourceModule = library ? library.get() : instanceHandle;
+    languageModule = std::move(library);
 }

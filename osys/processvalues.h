@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "osys/handles.h"
 #include "text/strings.h"
 
 extern int gLocale;     // a primary language id (LANG_GERMAN selects the German texts)
@@ -35,5 +36,6 @@ void ResetClock();
 // Set by the start routine: the program's instance and the module its resources are loaded from.
 void SetProcessModules(HINSTANCE instance, HMODULE resources);
 // Set by the language-module loader: makes a loaded language library the resource module and
-// owns it, freeing one loaded before; null makes the program's instance the resource module again.
-void SetLanguageModule(HMODULE library);
+// owns it, freeing one loaded before; an empty one makes the program's instance the resource
+// module again.
+void SetLanguageModule(UniqueModule library);
