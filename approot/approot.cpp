@@ -14,13 +14,15 @@
 #include "diag/assert.h"
 #include "diag/crashdump.h"
 #include "diag/logit.h"
+#include "osys/handles.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "osys/processvalues.h"
 #include "text/unicode.h"
 
 namespace {
 
-HMODULE systemLibrary = nullptr; // "kernel32", loaded on first need for its optional functions
+UniqueModule systemLibrary; // "kernel32", loaded on first need for its optional functions
 
 std::vector<TARVOAPP::SHUTDOWNHOOK>& ShutdownHooks()
 {
@@ -32,8 +34,8 @@ template <class Function>
 Function SystemFunction(const char* name)
 {
     if (!systemLibrary)
-        systemLibrary = OSYS::LoadSystemLibrary("kernel32.dll");
-    return OSYS::GetFunction<Function>(systemLibrary, name);
+        systemLibrary.reset(OSYS::LoadSystemLibrary("kernel32.dll"));
+    return OSYS::GetFunction<Function>(systemLibrary.get(), name);
 }
 
 // The low-fragmentation heap keeps the many small text buffers from fragmenting the heap;
@@ -219,7 +221,7 @@ int Start(HINSTANCE instance, APPMAINFUNC appMain)
     const char* line = GetCommandLineA();
     std::vector<char> commandLine(line, line + strlen(line) + 1);
 
-    SetModules(instance, instance);
+    SetProcessModules(instance, instance);
 
     char programPath[PROGRAM_PATH_MAX] = {};
     char* slots[SPLIT_SLOTS] = {};
@@ -250,10 +252,7 @@ int Start(HINSTANCE instance, APPMAINFUNC appMain)
     vector.clear();
     Shutdown(result);
 
-    if (systemLibrary) {
-        FreeLibrary(systemLibrary);
-        systemLibrary = nullptr;
-    }
+    systemLibrary.reset();
     FreeLanguageModule();
     ReleaseCrashReserve();
     return result;

@@ -6,7 +6,6 @@
 
 #include <initializer_list>
 
-#include "approot/appglobals.h"
 #include "text/strings.h"
 
 // The program's main function; its result is the process exit code.

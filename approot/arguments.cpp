@@ -7,6 +7,7 @@
 #include "approot/approot.h"
 #include "diag/logit.h"
 #include "osys/osysfile.h"
+#include "osys/processvalues.h"
 
 STRINGARRAY gArguments(64);
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <utility>
 
 #include "approot/approot.h"
 #include "diag/assert.h"
@@ -11,6 +12,7 @@
 #include "osys/handles.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "osys/processvalues.h"
 
 namespace {
 
@@ -52,11 +54,11 @@ bool LoadLanguageModule(const char* path, const char* subfolder, const char* sec
     folder.Append(subfolder ? subfolder : "");
 
     STRING library = FILENAME(folder.c_str(), LanguageLibraryName(gLocale)).c_str();
-    HMODULE module = OSYS::LoadResourceLibrary(library.c_str());
+    UniqueModule module(OSYS::LoadResourceLibrary(library.c_str()));
     if (!module && strcmp(LanguageLibraryName(gLocale), "english.dll") != 0) {
         gLocale = LANG_ENGLISH;
         library = FILENAME(folder.c_str(), "english.dll").c_str();
-        module = OSYS::LoadResourceLibrary(library.c_str());
+        module.reset(OSYS::LoadResourceLibrary(library.c_str()));
     }
     if (!module) {
         LogPrint("TARVOAPP::LoadLanguageModule %s: error %lu\n", library.c_str(), GetLastError());
@@ -67,13 +69,14 @@ bool LoadLanguageModule(const char* path, const char* subfolder, const char* sec
         MessageBoxA(nullptr, text, "Tarvo Application", MB_ICONERROR);
         exit(99);
     }
-    SetLanguageModule(module);
+    // The process values own the library from here until the next load or FreeLanguageModule.
+    SetLanguageModule(std::move(module));
     return true;
 }
 
 void FreeLanguageModule()
 {
-    SetLanguageModule(nullptr);
+    SetLanguageModule(UniqueModule());
 }
 
 void MainDispatchLoop(HWND mainWindow, int acceleratorId)

@@ -1,9 +1,12 @@
 # The layers of the source tree and the folders each may include. The core (text, osys, diag,
 # approot) never includes the toolkit or the controller; where it must call upward it goes
-# through a seam of its own (osys/msgpump.h for the message-pumping waits).
-set(TARVO_LAYER_text    text osys diag approot)
-set(TARVO_LAYER_osys    text osys diag approot)
-set(TARVO_LAYER_diag    text osys diag approot)
+# through a seam of its own (osys/msgpump.h for the message-pumping waits). Inside the core,
+# text, osys and diag call each other (the log writes through FILENAME, FILENAME reports
+# through the assertions, the containers lock with MUTEXSEM) and never the application root,
+# which sits on the three.
+set(TARVO_LAYER_text    text osys diag)
+set(TARVO_LAYER_osys    text osys diag)
+set(TARVO_LAYER_diag    text osys diag)
 set(TARVO_LAYER_approot text osys diag approot)
 set(TARVO_LAYER_ui      text osys diag approot ui)
 set(TARVO_LAYER_service text osys diag approot ui service)

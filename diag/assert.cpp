@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "approot/appglobals.h"
 #include "diag/crashdump.h"
 #include "diag/logit.h"
 #include "osys/osys.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "osys/processvalues.h"
 
 namespace {
 

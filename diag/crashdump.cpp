@@ -9,10 +9,10 @@
 #include <cstring>
 #include <memory>
 
-#include "approot/appglobals.h"
 #include "diag/logit.h"
 #include "osys/handles.h"
 #include "osys/osys_win32.h"
+#include "osys/processvalues.h"
 #include "osys/security.h"
 
 #ifndef TARVO_CRASH_REPORT_SERVER

@@ -1,7 +1,7 @@
 #include "osys/msgpump.h"
 
-#include "approot/appglobals.h"
 #include "diag/logit.h"
+#include "osys/processvalues.h"
 
 namespace {
 

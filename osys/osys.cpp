@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "approot/appglobals.h"
 #include "diag/assert.h"
+#include "osys/processvalues.h"
 
 namespace {
 

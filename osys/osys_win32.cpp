@@ -9,12 +9,12 @@
 #include <cstring>
 #include <memory>
 
-#include "approot/appglobals.h"
 #include "diag/assert.h"
 #include "diag/logit.h"
 #include "osys/handles.h"
 #include "osys/msgpump.h"
 #include "osys/ostype.h"
+#include "osys/processvalues.h"
 
 namespace {
 

@@ -13,7 +13,9 @@
 
 #include "diag/assert.h"
 #include "diag/logit.h"
+#include "osys/handles.h"
 #include "osys/osys_win32.h"
+#include "text/textinternal.h"
 
 namespace {
 
@@ -273,10 +275,7 @@ bool FILENAME::IsWritable() const
     if (IsFile()) {
         if (_access(text.c_str(), 2) != 0)
             return false;
-        FILE* f = fopen(text.c_str(), "rb+");
-        if (f)
-            fclose(f);
-        return f != nullptr;
+        return UNIQUEFILE(fopen(text.c_str(), "rb+")) != nullptr;
     }
     if (Exists())
         return false;
@@ -319,13 +318,11 @@ bool FILENAME::SetModifiedTime(const SYSTEMTIME& local) const
     FILETIME localTime, utc;
     if (!SystemTimeToFileTime(&local, &localTime) || !LocalFileTimeToFileTime(&localTime, &utc))
         return false;
-    HANDLE file = CreateFileA(text.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    UniqueFileHandle file(CreateFileA(text.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file)
         return false;
-    bool ok = SetFileTime(file, nullptr, nullptr, &utc) != FALSE;
-    CloseHandle(file);
-    return ok;
+    return SetFileTime(file.get(), nullptr, nullptr, &utc) != FALSE;
 }
 
 bool FILENAME::Delete() const
@@ -347,22 +344,21 @@ bool FILENAME::CopyTo(const char* destination, bool overwrite) const
 {
     if (!destination || (!overwrite && FILENAME(destination).Exists()))
         return false;
-    FILE* in = fsopen(text.c_str(), "rb");
+    UNIQUEFILE in(fsopen(text.c_str(), "rb"));
     if (!in)
         return false;
-    FILE* out = fsopen(destination, "wb");
-    if (!out) {
-        fclose(in);
+    UNIQUEFILE out(fsopen(destination, "wb"));
+    if (!out)
         return false;
-    }
     char block[4096];
     bool complete = true;
     size_t read;
-    while (complete && (read = fread(block, 1, sizeof(block), in)) > 0)
-        complete = fwrite(block, 1, read, out) == read;
-    complete = complete && !ferror(in);
-    fclose(in);
-    return fclose(out) == 0 && complete;
+    while (complete && (read = fread(block, 1, sizeof(block), in.get())) > 0)
+        complete = fwrite(block, 1, read, out.get()) == read;
+    complete = complete && !ferror(in.get());
+    in.reset();
+    // The copy is whole only when the last buffered bytes reached the file: the close is checked.
+    return fclose(out.release()) == 0 && complete;
 }
 
 bool FILENAME::Rename(const char* newName, bool replace)

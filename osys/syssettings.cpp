@@ -7,13 +7,12 @@
 #include <memory>
 #include <vector>
 
-#include "approot/appglobals.h"
 #include "diag/assert.h"
 #include "diag/logit.h"
 #include "osys/handles.h"
-#include "osys/osys_win32.h"
 #include "osys/nulldacl.h"
 #include "osys/ostype.h"
+#include "osys/osys_win32.h"
 #include "osys/osysfile.h"
 #include "osys/registry.h"
 

@@ -25,11 +25,11 @@
 #include <utility>
 #include <vector>
 
-#include "approot/appglobals.h"
 #include "approot/approot.h"
 #include "langids.h"
-#include "text/hash.h"
+#include "osys/processvalues.h"
 #include "sampleids.h"
+#include "text/hash.h"
 #include "ui/dialog.h"
 #include "ui/menu.h"
 #include "ui/taskbaricon.h"

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "approot/appglobals.h"
 #include "approot/arguments.h"
 #include "diag/logit.h"
 #include "osys/ostype.h"
+#include "osys/processvalues.h"
 #include "service/main.h"
 #include "ui/helpfile.h"
 #include "ui/viziveru.h"

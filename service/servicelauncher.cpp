@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "approot/appglobals.h"
 #include "approot/approot.h"
 #include "approot/arguments.h"
 #include "diag/logit.h"
 #include "osys/handles.h"
+#include "osys/ostype.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
-#include "osys/ostype.h"
+#include "osys/processvalues.h"
 #include "osys/registry.h"
 #include "osys/security.h"
 #include "service/eventlog.h"

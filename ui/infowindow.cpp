@@ -4,9 +4,9 @@
 #include <cstring>
 #include <memory>
 
-#include "approot/appglobals.h"
 #include "diag/assert.h"
 #include "diag/logit.h"
+#include "osys/processvalues.h"
 #include "osys/registry.h"
 #include "ui/fonts.h"
 #include "ui/winprocedure.h"

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "approot/appglobals.h"
 #include "approot/approot.h"
 #include "diag/logit.h"
 #include "osys/ostype.h"

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "approot/appglobals.h"
 #include "diag/assert.h"
 #include "diag/logit.h"
+#include "osys/processvalues.h"
 #include "ui/helpfile.h"
 #include "ui/modules.h"
 #include "ui/winprocedure.h"

@@ -8,12 +8,12 @@
 #include <cstring>
 #include <vector>
 
-#include "approot/appglobals.h"
 #include "diag/assert.h"
 #include "diag/logit.h"
 #include "osys/handles.h"
 #include "osys/msgpump.h"
 #include "osys/osys_win32.h"
+#include "osys/processvalues.h"
 #include "ui/control.h"
 #include "ui/helpfile.h"
 #include "ui/modules.h"

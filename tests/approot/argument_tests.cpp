@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "approot/approot.h"
 #include "approot/arguments.h"
+#include "osys/processvalues.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "approot/approot.h"
 #include "checkrecorder.h"
 #include "osys/osys_win32.h"
+#include "osys/processvalues.h"
 #include "process.h"
 #include "scratch.h"
 

@@ -29,6 +29,7 @@
 #include "diag/logit.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "osys/processvalues.h"
 #include "ui/window.h"
 
 namespace {

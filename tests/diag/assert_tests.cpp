@@ -5,9 +5,9 @@
 #include <regex>
 #include <string>
 
-#include "approot/approot.h"
 #include "diag/assert.h"
 #include "diag/logit.h"
+#include "osys/processvalues.h"
 #include "scratch.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "approot/appglobals.h"
-#include "osys/osys.h"
 #include "checkrecorder.h"
+#include "osys/osys.h"
+#include "osys/processvalues.h"
 #include "osys_support.h"
 
 namespace {

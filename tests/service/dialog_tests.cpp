@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "approot/appglobals.h"
 #include "approot/arguments.h"
+#include "osys/processvalues.h"
 #include "process.h"
 #include "scratch.h"
 #include "service/main.h"

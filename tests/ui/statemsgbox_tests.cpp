@@ -8,6 +8,7 @@
 #include <string>
 
 #include "approot/approot.h"
+#include "osys/processvalues.h"
 #include "process.h"
 #include "scratch.h"
 #include "text/hash.h"

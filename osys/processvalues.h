@@ -1,12 +1,15 @@
-// The process-wide values of the application root that every layer reads: the language
-// number, the program's name and folders, the main thread, the module handles, and the base of
-// the millisecond clock. Set once during start-up, only read afterwards.
+// The process-wide values that every layer reads: the language number, the program's name and
+// folders, the main thread, the module handles, and the base of the millisecond clock. They
+// live at the bottom of the core, so that the log, the assertions and the system calls read
+// them without reaching up to the application root, which sets them during start-up;
+// afterwards they are only read.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
+#include "osys/handles.h"
 #include "text/strings.h"
 
 extern int gLocale;     // a primary language id (LANG_GERMAN selects the German texts)
@@ -30,11 +33,9 @@ bool HasLanguageModule();
 uint64_t ClockMilliseconds();
 void ResetClock();
 
-namespace TARVOAPP {
-
-// Records the program's instance and the module its resources are loaded from.
-void SetModules(HINSTANCE instance, HMODULE resources);
-// Makes a loaded language library the resource module and owns it, freeing one loaded before.
-void SetLanguageModule(HMODULE library);
-
-} // namespace TARVOAPP
+// Set by the start routine: the program's instance and the module its resources are loaded from.
+void SetProcessModules(HINSTANCE instance, HMODULE resources);
+// Set by the language-module loader: makes a loaded language library the resource module and
+// owns it, freeing one loaded before; an empty one makes the program's instance the resource
+// module again.
+void SetLanguageModule(UniqueModule library);

@@ -1,8 +1,7 @@
-#include "approot/appglobals.h"
+#include "osys/processvalues.h"
 
 #include <atomic>
-
-#include "osys/handles.h"
+#include <utility>
 
 int gLocale = LANG_ENGLISH;
 STRING gWorkDir;
@@ -73,18 +72,14 @@ void ResetClock()
     clockBase.store(CounterMilliseconds());
 }
 
-namespace TARVOAPP {
-
-void SetModules(HINSTANCE instance, HMODULE resources)
+void SetProcessModules(HINSTANCE instance, HMODULE resources)
 {
     instanceHandle = instance;
     resourceModule = resources;
 }
 
-void SetLanguageModule(HMODULE library)
+void SetLanguageModule(UniqueModule library)
 {
-    resourceModule = library ? library : instanceHandle;
-    languageModule.reset(library);
+    resourceModule = library ? library.get() : instanceHandle;
+    languageModule = std::move(library);
 }
-
-} // namespace TARVOAPP
