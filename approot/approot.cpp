@@ -16,6 +16,7 @@
 #include "diag/logit.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "text/stringpool.h"
 #include "text/unicode.h"
 
 namespace {

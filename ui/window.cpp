@@ -11,6 +11,7 @@
 #include "osys/handles.h"
 #include "osys/msgpump.h"
 #include "osys/osys_win32.h"
+#include "text/wstring.h"
 #include "ui/control.h"
 #include "ui/dialog.h"
 #include "ui/helpfile.h"
