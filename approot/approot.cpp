@@ -18,6 +18,7 @@
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
 #include "osys/processvalues.h"
+#include "text/stringpool.h"
 #include "text/unicode.h"
 
 namespace {

@@ -12,6 +12,8 @@
 #include "diag/logit.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "text/binary.h"
+#include "text/savefile.h"
 #include "text/textinternal.h"
 
 namespace {

@@ -11,7 +11,9 @@
 #include "diag/logit.h"
 #include "osys/osys_win32.h"
 #include "osys/osysfile.h"
+#include "text/savefile.h"
 #include "text/textinternal.h"
+#include "text/wstring.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include "text/dynarray.h"
 #include "text/strings.h"
+#include "text/wstring.h"
 
 class STRINGARRAY : public DYNARRAY<STRING> {
 public:

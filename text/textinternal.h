@@ -1,46 +1,21 @@
 // Internal helpers of the text layer: ASCII case folding, hexadecimal digits, buffer sizes,
-// comparison signs, and the owners of the files that loads and saves open.
+// the parts and joins that the text types share, comparison signs, and the owner of an open
+// file (saves go through SAVEFILE).
 #pragma once
 
+#include <algorithm>
 #include <climits>
-#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
-#include "text/strings.h"
+#include "text/binary.h"
 
 struct FILECLOSER {
     void operator()(FILE* file) const { fclose(file); }
 };
 // An open stdio file, closed when its owner goes.
 using UNIQUEFILE = std::unique_ptr<FILE, FILECLOSER>;
-
-// A file opened for saving. Remembers the first step that failed, so that a save is reported
-// as done only when every byte was written and the file was flushed and closed cleanly.
-class SAVEFILE {
-public:
-    // Opens through the file layer's shared open; test the result with operator bool.
-    SAVEFILE(const char* path, const char* mode);
-
-    explicit operator bool() const { return file != nullptr; }
-    // The stream while it is open, for the log.
-    FILE* get() const { return file.get(); }
-    // Writes n bytes unless an earlier step failed.
-    void Write(const void* bytes, size_t n);
-    // Flushes, with commit forces the data to the disk, and closes; true when no step failed.
-    bool Close(bool commit);
-    // Bytes the stream took.
-    size_t Written() const { return written; }
-    // The step that failed and the system's error text ("" while none failed).
-    const STRING& Failure() const { return failure; }
-
-private:
-    void Fail(const char* step);
-
-    UNIQUEFILE file;
-    size_t written = 0;
-    STRING failure{""};
-};
 
 namespace textlayer {
 
@@ -102,6 +77,34 @@ void TrimBounds(int length, char mode, InSet inSet, int& begin, int& end)
     if (mode == 'R' || mode == 'B')
         while (end > begin && inSet(end - 1))
             end--;
+}
+
+// Clips a part [pos, pos + n) to the text; n = -1 or beyond the end means up to the end.
+inline int PartLength(int length, int pos, int n)
+{
+    if (pos >= length)
+        return 0;
+    if (n == -1 || n > length - pos)
+        return length - pos;
+    return std::max(n, 0);
+}
+
+inline void ConcatInto(BINARY& result, const char* left, int leftLength, const char* right, int rightLength)
+{
+    result.Make(leftLength + rightLength);
+    if (leftLength > 0)
+        memcpy(result.Buffer, left, leftLength);
+    if (rightLength > 0)
+        memcpy(result.Buffer + leftLength, right, rightLength);
+}
+
+// Length of an operand after the null guard: the counted length of a present buffer,
+// the C length of a substitute, 0 when the guard handed back nothing.
+inline int GuardedLength(const BINARY& operand, const char* guarded)
+{
+    if (operand.Buffer)
+        return operand.StrLen;
+    return guarded ? static_cast<int>(strlen(guarded)) : 0;
 }
 
 // The value of a hexadecimal digit of either case; -1 for any other byte.

@@ -8,8 +8,10 @@
 #include "diag/assert.h"
 #include "diag/logit.h"
 #include "osys/osys_win32.h"
+#include "text/binary.h"
 #include "text/textinternal.h"
 #include "text/unicodetables.h"
+#include "text/wstring.h"
 
 namespace {
 

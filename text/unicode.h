@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "text/binary.h"
 #include "text/strings.h"
+#include "text/wstring.h"
 
 constexpr int UNICODE_PAGES = 10;      // built-in code pages
 constexpr int UNICODE_PAGE_ROWS = 256; // one row a byte

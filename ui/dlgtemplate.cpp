@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "osys/ostype.h"
+#include "text/wstring.h"
 #include "ui/dialog.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "diag/assert.h"
 #include "osys/handles.h"
 #include "text/stringarray.h"
+#include "text/wstring.h"
 #include "ui/controlsupport.h"
 #include "ui/modules.h"
 

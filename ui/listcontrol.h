@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include "text/strings.h"
+#include "text/wstring.h"
 #include "ui/control.h"
 
 class STRINGARRAY;

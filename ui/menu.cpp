@@ -4,6 +4,7 @@
 #include "diag/assert.h"
 #include "diag/logit.h"
 #include "osys/handles.h"
+#include "text/wstring.h"
 #include "ui/modules.h"
 
 MENU::MENU(HMENU handle) : hMenu(handle) {}

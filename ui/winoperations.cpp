@@ -14,6 +14,7 @@
 #include "osys/msgpump.h"
 #include "osys/osys_win32.h"
 #include "osys/processvalues.h"
+#include "text/wstring.h"
 #include "ui/control.h"
 #include "ui/helpfile.h"
 #include "ui/modules.h"

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "text/binary.h"
 #include "text/hash.h"
 #include "text/strings.h"
 

@@ -13,6 +13,7 @@
 
 #include "text/strings.h"
 #include "text/unicode.h"
+#include "text/wstring.h"
 
 namespace {
 

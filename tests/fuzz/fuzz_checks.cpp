@@ -8,6 +8,7 @@
 
 #include "approot/approot.h"
 #include "osys/osysfile.h"
+#include "text/binary.h"
 #include "text/stringarray.h"
 
 namespace {

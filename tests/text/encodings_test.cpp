@@ -2,6 +2,7 @@
 #include <random>
 #include <string>
 
+#include "text/binary.h"
 #include "text/strings.h"
 #include "text_support.h"
 

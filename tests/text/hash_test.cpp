@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "text/binary.h"
 #include "text/hash.h"
 #include "text_support.h"
 

@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "text/binary.h"
+#include "text/stringpool.h"
 #include "text/strings.h"
 #include "text_support.h"
 

@@ -11,6 +11,9 @@
 
 #include "diag/logit.h"
 #include "osys/osysfile.h"
+#include "text/binary.h"
+#include "text/stringpool.h"
+#include "text/wstring.h"
 
 namespace {
 

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "checkrecorder.h"
+#include "text/binary.h"
 #include "text/strings.h"
+#include "text/wstring.h"
 
 // The failed-check recorder of the rig.
 using rig::CheckRecorder;

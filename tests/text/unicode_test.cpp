@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "text/unicode.h"
+#include "text/wstring.h"
 #include "text_support.h"
 
 namespace {

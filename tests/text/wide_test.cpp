@@ -6,8 +6,10 @@
 #include <thread>
 
 #include "diag/logit.h"
+#include "text/binary.h"
 #include "text/stringarray.h"
 #include "text/strings.h"
+#include "text/wstring.h"
 #include "text_support.h"
 
 namespace {
