@@ -1,5 +1,6 @@
-// The administrator's manuals against the program: every switch and every exit code has its
-// row in their tables.
+// The administrator's manuals against the program: every switch, exit code and configuration
+// key has its row in their tables; and the sample's service.cfg holds every required key and
+// no key the program does not read.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 
 #include "diag/logit.h"
 #include "service/main.h"
+#include "text/hash.h"
 
 namespace {
 
@@ -111,6 +113,20 @@ TEST(Manual, EverySwitchExitCodeAndKeyHasItsRow)
             EXPECT_TRUE(std::find(keys.begin(), keys.end(), "`" + std::string(key.name) + "`") != keys.end())
                 << "key " << key.name;
     }
+}
+
+TEST(SampleConfiguration, HoldsEveryRequiredKeyAndOnlyKnownOnes)
+{
+    HASH config;
+    ASSERT_TRUE(config.Load(TARVO_SAMPLE_CONFIG));
+    auto known = [](const char* name) {
+        return std::any_of(std::begin(CONFIG_KEYS), std::end(CONFIG_KEYS),
+                           [&](const ConfigKey& key) { return lstrcmpiA(key.name, name) == 0; });
+    };
+    for (int i = 0; i < config.Keys.ItemCount; i++)
+        EXPECT_TRUE(known(config.Keys.Get(i)->c_str())) << "unknown key " << config.Keys.Get(i)->c_str();
+    for (const ConfigKey& key : CONFIG_KEYS)
+        EXPECT_TRUE(!key.required || config.HasKey(key.name)) << "missing key " << key.name;
 }
 
 } // namespace
