@@ -303,15 +303,20 @@ char& BINARY::At(int i)
     return scratch;
 }
 
-BINARY BINARY::Mid(int pos, int n) const
+void BINARY::CopyPart(BINARY& result, int pos, int n) const
 {
-    BINARY result;
     if (!TARVO_CHECK(pos >= 0, "pos>=0", nullptr)) {
         result.Make(0);
-        return result;
+        return;
     }
     int length = PartLength(Length(), pos, n);
     result.Make(length, length > 0 ? Buffer + pos : "");
+}
+
+BINARY BINARY::Mid(int pos, int n) const
+{
+    BINARY result;
+    CopyPart(result, pos, n);
     return result;
 }
 

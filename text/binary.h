@@ -52,6 +52,11 @@ public:
     STRING FromQuotedPrintable() const;
     STRING Latin1ToUtf8() const;
     STRING Utf8ToLatin1() const;
+
+protected:
+    // Mid's copy into result, for BINARY and STRING alike: a negative pos is reported and gives
+    // an empty result.
+    void CopyPart(BINARY& result, int pos, int n) const;
 };
 
 BINARY operator+(const BINARY& a, const BINARY& b);

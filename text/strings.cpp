@@ -452,12 +452,7 @@ void STRING::MakeNotNull()
 STRING STRING::Mid(int pos, int n) const
 {
     STRING result;
-    if (!TARVO_CHECK(pos >= 0, "pos>=0", nullptr)) {
-        result.Make(0);
-        return result;
-    }
-    int length = PartLength(Length(), pos, n);
-    result.Make(length, length > 0 ? Buffer + pos : "");
+    CopyPart(result, pos, n);
     return result;
 }
 

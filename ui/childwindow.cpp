@@ -1,11 +1,8 @@
 // CHILDWINDOW: a child window, or a child dialog built from a dialog template.
 #include "ui/window.h"
 
-#include <vector>
-
 #include "diag/assert.h"
 #include "ui/dialog.h"
-#include "ui/modules.h"
 #include "ui/winprocedure.h"
 
 // ---------------------------------------------------------------------------------------
@@ -21,14 +18,8 @@ CHILDWINDOW::CHILDWINDOW(HWND parent, DWORD style, int x, int y, int width, int 
 
 CHILDWINDOW::CHILDWINDOW(HWND parent, int templateId, int controlId, HMODULE module)
 {
-    if (!module)
-        module = ToolkitResourceModule();
-    std::vector<unsigned char> copy = LoadDialogTemplate(module, templateId);
-    if (!copy.empty()) {
-        hWnd = CreateDialogIndirectParamA(module, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), parent,
-                                          ChildDialogProcedure, reinterpret_cast<LPARAM>(static_cast<BASEWINDOW*>(this)));
-        AutoDestroy = hWnd != nullptr;
-    }
+    hWnd = CreateFromTemplate(module, templateId, parent, ChildDialogProcedure, this);
+    AutoDestroy = hWnd != nullptr;
     if (!TARVO_CHECK_FORMAT(hWnd != nullptr, "this->hWnd", "%lu", static_cast<unsigned long>(templateId)))
         return;
     SetWindowLongPtrA(hWnd, GWLP_ID, controlId);

@@ -39,6 +39,17 @@ std::vector<unsigned char> LoadDialogTemplate(HMODULE module, int id)
     return RewriteDialogTemplate(bytes, size, osType, atoi(font.c_str()), dot ? dot + 1 : "");
 }
 
+HWND CreateFromTemplate(HMODULE module, int templateId, HWND parent, DLGPROC procedure, BASEWINDOW* object)
+{
+    if (!module)
+        module = ToolkitResourceModule();
+    std::vector<unsigned char> copy = LoadDialogTemplate(module, templateId);
+    if (copy.empty())
+        return nullptr;
+    return CreateDialogIndirectParamA(module, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), parent, procedure,
+                                      reinterpret_cast<LPARAM>(object));
+}
+
 bool IsRoutedDialogMessage(UINT message)
 {
     if (IsToolkitUserMessage(message))
@@ -80,14 +91,8 @@ DIALOG::DIALOG(int templateId, HWND parent, HMODULE module)
     if (templateId == 0)
         return;
     WindowId = templateId;
-    if (!module)
-        module = ToolkitResourceModule();
-    std::vector<unsigned char> copy = LoadDialogTemplate(module, templateId);
-    if (!copy.empty()) {
-        hWnd = CreateDialogIndirectParamA(module, reinterpret_cast<LPCDLGTEMPLATEA>(copy.data()), parent,
-                                          DialogProcedure, reinterpret_cast<LPARAM>(static_cast<BASEWINDOW*>(this)));
-        AutoDestroy = 1;
-    }
+    hWnd = CreateFromTemplate(module, templateId, parent, DialogProcedure, this);
+    AutoDestroy = hWnd != nullptr;
     if (!TARVO_CHECK_FORMAT(hWnd != nullptr, "this->hWnd", "%lu", static_cast<unsigned long>(templateId)))
         return;
     if (!IsChild())

@@ -44,6 +44,11 @@ public:
     static INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
 
+// A modeless dialog from a copy of the template (LoadDialogTemplate; module null is the resource
+// module) with the procedure, given object as its WM_INITDIALOG parameter; null when the
+// template is missing or the platform refused the dialog.
+HWND CreateFromTemplate(HMODULE module, int templateId, HWND parent, DLGPROC procedure, BASEWINDOW* object);
+
 // Dialog messages that DialogProc hands to WINDOW::WinProc.
 bool IsRoutedDialogMessage(UINT message);
 

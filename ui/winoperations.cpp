@@ -62,6 +62,18 @@ RECT Grown(const RECT& rect, const RECT& frame, int sign)
             rect.bottom + sign * frame.bottom};
 }
 
+// The style (GWL_STYLE) or extended style (GWL_EXSTYLE) of a window; 0 without one.
+DWORD ReadStyle(HWND window, int which)
+{
+    return window ? static_cast<DWORD>(GetWindowLongA(window, which)) : 0;
+}
+
+void WriteStyle(HWND window, int which, DWORD style)
+{
+    if (window)
+        SetWindowLongA(window, which, static_cast<LONG>(style));
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -79,13 +91,12 @@ bool WINDOW::IsChild() const
 
 DWORD WINDOW::GetStyle() const
 {
-    return hWnd ? static_cast<DWORD>(GetWindowLongA(hWnd, GWL_STYLE)) : 0;
+    return ReadStyle(hWnd, GWL_STYLE);
 }
 
 void WINDOW::SetStyle(DWORD style)
 {
-    if (hWnd)
-        SetWindowLongA(hWnd, GWL_STYLE, static_cast<LONG>(style));
+    WriteStyle(hWnd, GWL_STYLE, style);
 }
 
 void WINDOW::AddStyle(DWORD bits)
@@ -100,13 +111,12 @@ void WINDOW::RemoveStyle(DWORD bits)
 
 DWORD WINDOW::GetExStyle() const
 {
-    return hWnd ? static_cast<DWORD>(GetWindowLongA(hWnd, GWL_EXSTYLE)) : 0;
+    return ReadStyle(hWnd, GWL_EXSTYLE);
 }
 
 void WINDOW::SetExStyle(DWORD style)
 {
-    if (hWnd)
-        SetWindowLongA(hWnd, GWL_EXSTYLE, static_cast<LONG>(style));
+    WriteStyle(hWnd, GWL_EXSTYLE, style);
 }
 
 void WINDOW::AddExStyle(DWORD bits)
