@@ -16,7 +16,8 @@ SERVICE_NAME="$(sed -n 's/^AppName=//p' sample/service.cfg | tr -d '\r')"
 export TARVO_DEMO_SERVICES="$SERVICE_NAME"
 source scripts/wine-env.sh
 
-BOXWATCH="build/tests/rig/boxwatch.exe"
+ROOT="$PWD"
+BOXWATCH="$ROOT/build/tests/rig/boxwatch.exe"
 DEMO_DIR="$WINEPREFIX/drive_c/TarvoDemo"
 BROKEN_DIR="$WINEPREFIX/drive_c/TarvoDemoBroken"
 DEMO_EXE='C:\TarvoDemo\service.exe'
@@ -27,6 +28,9 @@ cp build/service/service.exe build/service/service.com build/sample/TarvoSample.
 cp build/service/service.exe "$BROKEN_DIR/"
 # A configuration without the window class of the application.
 grep -v '^AppWinClass=' sample/service.cfg >"$BROKEN_DIR/service.cfg"
+# The controller's write check also judges the folder it is started in: run it from its own
+# folder, since the checkout may lie below one that everybody can write, such as /tmp.
+cd "$DEMO_DIR"
 
 # Runs service.exe through boxwatch (which prints and answers any message box) and prints the
 # exit code with what it means.
@@ -69,7 +73,7 @@ wait_record() {
 
 echo
 echo "== service.cfg beside the program names the application and its main window class:"
-sed -n '/^App/p' sample/service.cfg
+sed -n '/^App/p' "$ROOT/sample/service.cfg"
 echo
 echo "== 1. service.exe /? shows the syntax box"
 run "syntax shown" "$DEMO_EXE" '/?'
@@ -119,8 +123,8 @@ run "7 = stop failed" "$DEMO_EXE" /stop
 
 echo
 echo "== 10. timing and memory (service_bench: mean of 5 rounds against the same kind of service)"
-wine build/tests/bench/service_bench.exe "$(winepath -w build/service/service.exe)" \
-    "$(winepath -w build/sample/TarvoSample.exe)" 5 2>&1 | tr -d '\r' | grep -v -E '^(SERVICE_NAME|  +[A-Z_0-9]+ +:)'
+wine "$ROOT/build/tests/bench/service_bench.exe" "$(winepath -w "$ROOT/build/service/service.exe")" \
+    "$(winepath -w "$ROOT/build/sample/TarvoSample.exe")" 5 2>&1 | tr -d '\r' | grep -v -E '^(SERVICE_NAME|  +[A-Z_0-9]+ +:)'
 
 echo
 echo "== 11. service.exe /uninstall removes the registration; again, there is nothing to remove"
