@@ -21,8 +21,7 @@
 
 namespace {
 
-using textlayer::ConcatInto;
-using textlayer::GuardedLength;
+using textlayer::ConcatBuffers;
 using textlayer::HexDigit;
 using textlayer::OutOfMemory;
 using textlayer::PartLength;
@@ -581,9 +580,5 @@ STRING BINARY::Utf8ToLatin1() const
 
 BINARY operator+(const BINARY& a, const BINARY& b)
 {
-    const char* left = NullGuard(a.Buffer, "BIN::op1||");
-    const char* right = NullGuard(b.Buffer, "BIN::op2||");
-    BINARY result;
-    ConcatInto(result, left, GuardedLength(a, left), right, GuardedLength(b, right));
-    return result;
+    return ConcatBuffers(a, b, "BIN::op1||", "BIN::op2||");
 }

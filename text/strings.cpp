@@ -12,6 +12,7 @@
 
 namespace {
 
+using textlayer::ConcatBuffers;
 using textlayer::ConcatInto;
 using textlayer::FoldCase;
 using textlayer::GuardedLength;
@@ -189,13 +190,7 @@ STRING& STRING::operator=(const char* text)
 
 char& STRING::operator[](int i)
 {
-    thread_local char scratch = 0;
-    if (i >= 0 && i < StrLen && Buffer)
-        return Buffer[i];
-    TARVO_CHECK_FORMAT(false, "i>=0 && i<this->StrLen", "i= %d, len= %d, buf= %s", i, StrLen,
-                       Buffer ? Buffer : "<NULL>");
-    scratch = 0;
-    return scratch;
+    return At(i);
 }
 
 char* STRING::Ptr(int i)
@@ -497,11 +492,7 @@ STRING operator+(const STRING& a, const char* b)
 
 STRING operator+(const STRING& a, const STRING& b)
 {
-    const char* left = NullGuard(a.Buffer, "STR::op1||");
-    const char* right = NullGuard(b.Buffer, "STR::op2||");
-    STRING result;
-    ConcatInto(result, left, GuardedLength(a, left), right, GuardedLength(b, right));
-    return result;
+    return ConcatBuffers(a, b, "STR::op1||", "STR::op2||");
 }
 
 STRING operator+(const char* a, const STRING& b)

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "text/binary.h"
+#include "text/strings.h"
 
 struct FILECLOSER {
     void operator()(FILE* file) const { fclose(file); }
@@ -105,6 +106,18 @@ inline int GuardedLength(const BINARY& operand, const char* guarded)
     if (operand.Buffer)
         return operand.StrLen;
     return guarded ? static_cast<int>(strlen(guarded)) : 0;
+}
+
+// a + b for two buffers of one type (BINARY or STRING); a NULL operand goes through the null
+// guard, reported with its check text.
+template <class T>
+T ConcatBuffers(const T& a, const T& b, const char* leftCheck, const char* rightCheck)
+{
+    const char* left = NullGuard(a.Buffer, leftCheck);
+    const char* right = NullGuard(b.Buffer, rightCheck);
+    T result;
+    ConcatInto(result, left, GuardedLength(a, left), right, GuardedLength(b, right));
+    return result;
 }
 
 // The value of a hexadecimal digit of either case; -1 for any other byte.
