@@ -1,11 +1,13 @@
 // DIALOG from the test program's templates, and the template rewrite byte for byte.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "checkrecorder.h"
+#include "testlog.h"
 #include "ui/control.h"
 #include "ui/dialog.h"
 #include "ui/fonts.h"
@@ -167,6 +169,53 @@ TEST(Dialog, ChildDialogTakesTheControlId)
     EXPECT_EQ(child.created, 1);
     child.SendMessage(WM_COMMAND, MAKEWPARAM(211, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(child.Hwnd(), 211)));
     EXPECT_EQ(child.buttons, std::vector<int>{211});
+}
+
+// A handler's exception must not unwind into the system's code: whichever procedure routes the
+// message answers 0, logs it under its own name, and the window goes on routing.
+template <class HOST>
+class THROWER : public HOST {
+public:
+    using HOST::HOST;
+    std::vector<UINT> seen;
+    LRESULT OnUserMessage(UINT message, WPARAM, LPARAM) override
+    {
+        if (message == WM_USER + 9)
+            throw std::runtime_error("handler failed");
+        seen.push_back(message);
+        return 1;
+    }
+};
+
+template <class HOST>
+void ExpectTheExceptionStaysInside(HOST& host, const char* procedure)
+{
+    SCOPED_TRACE(procedure);
+    ASSERT_TRUE(host.IsValid());
+    rig::TestLog log(std::string(procedure).substr(0, 6) + "-throw.log");
+    EXPECT_EQ(host.SendMessage(WM_USER + 9), 0);
+    EXPECT_TRUE(log.Contains(std::string(procedure) + " exception in message 0409")) << log.Bytes();
+    host.SendMessage(WM_USER + 10);
+    EXPECT_EQ(host.seen, std::vector<UINT>{WM_USER + 10});
+}
+
+TEST(Dialog, AHandlersExceptionStaysInsideEachProcedure)
+{
+    THROWER<WINDOW> window(WS_OVERLAPPEDWINDOW, "Thrower", 0, 0, 200, 100);
+    ExpectTheExceptionStaysInside(window, "BASEWINDOW::WindowProcedure");
+    THROWER<TESTDIALOG> dialog;
+    ExpectTheExceptionStaysInside(dialog, "DIALOG::DialogProcedure");
+    THROWER<CHILDWINDOW> child(dialog.Hwnd(), 210, 555);
+    ExpectTheExceptionStaysInside(child, "CHILDWINDOW::ChildDialogProcedure");
+}
+
+// A dialog answers the id query like any window, so that an attaching object learns its id.
+TEST(Dialog, AnswersTheIdQuery)
+{
+    TESTDIALOG dialog;
+    int id = 0;
+    dialog.SendMessage(MSG_QUERYID, reinterpret_cast<WPARAM>(&id));
+    EXPECT_EQ(id, 200);
 }
 
 // ---------------------------------------------------------------------------------------
